@@ -1,0 +1,38 @@
+#pragma once
+// The phonebook editor: the two panels, their record lists and the
+// operations behind the panel buttons. Records and operations speak UTF-16;
+// widgets are reached only through ui/toolkit.h.
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "phonebook/records.h"
+
+// Working state shared by loading and saving.
+RecordList& ScratchList();
+std::u16string& PhonebookName();
+
+// The panels, numbered 1 (left) and 2 (right).
+struct PhonebookPanel;
+PhonebookPanel& Panel(int panel);
+std::u16string& RememberedDirectory(int panel);
+
+// Creates the scratch list and both panels' empty record lists.
+void PhonebookInit();
+void PhonebookShutdown();
+
+// The operations behind the buttons; each takes the panel number 1 or 2 and
+// does nothing for any other value.
+void NewPhonebook(int panel);
+void LoadPhonebook(int panel);
+void SavePhonebook(int panel);
+void TickMarkedRows(int panel);
+void UntickMarkedRows(int panel);
+void CopyContacts(int panel);
+void MoveContacts(int panel);
+void DeleteContacts(int panel);
+
+// The local clock in seconds since 1 January 1970 00:00:00 local wall-clock
+// time; -1 outside the range a date can hold. Tests replace it.
+std::int64_t CurrentLocalDate();
+void SetClock(std::function<std::int64_t()> clock);  // empty restores the real clock

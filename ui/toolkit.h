@@ -1,0 +1,166 @@
+#pragma once
+// The number-addressed widget toolkit. The program names its windows, widgets
+// and fonts by small numbers it fixes itself; this header is all it sees of
+// the windowing system. No Qt type appears here: the implementation
+// (ui/qt_toolkit.cpp) is the only code that includes Qt.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace ui {
+
+// Colours are 0xRRGGBB; -1 is the system default.
+using Colour = std::int32_t;
+constexpr Colour DefaultColour = -1;
+constexpr Colour Rgb(int r, int g, int b) { return (r << 16) | (g << 8) | b; }
+
+constexpr int NoWindow = -1;
+
+// open window flags
+enum : unsigned {
+    WindowTitleBar = 0x01,
+    WindowSystemMenu = 0x02,      // close box
+    WindowMinimiseBox = 0x04,
+    WindowScreenCentred = 0x08,
+    WindowOwnerCentred = 0x10,
+};
+
+// widget flags
+enum : unsigned {
+    ContainerFlatBorder = 0x01,
+    LabelCentred = 0x01,
+    FieldNoBorder = 0x01,
+    EditorReadOnly = 0x01,
+    ListCheckBoxes = 0x01,
+    ListMultiSelect = 0x02,
+    ListShowSelectionAlways = 0x04,
+    ListGridLines = 0x08,
+    ListFullRowSelect = 0x10,
+};
+
+// font flags
+enum : unsigned {
+    FontBold = 0x01,
+    FontUnderline = 0x02,
+    FontHighQuality = 0x04,
+};
+
+// row state flags
+enum : int {
+    RowSelected = 1,
+    RowTicked = 2,
+    RowIndeterminate = 4,
+};
+
+// widget colour "which"
+enum : int {
+    ColourText = 1,
+    ColourBackground = 2,
+};
+
+enum class Event : int { None = 0, Widget = 1, CloseRequest = 2 };
+
+enum class Icon : int { Error = 1, Warning = 2, Information = 3 };
+
+// Brings the toolkit up (creates the application object) and tears it down.
+// Init is idempotent; argv may be empty.
+bool Init(int argc = 0, char** argv = nullptr);
+void Shutdown();
+// Vertical pixels per inch of the display (96 when it cannot be asked).
+int DisplayDpiY();
+
+// Windows and events --------------------------------------------------------
+// x and y are ignored when a centring flag is given; width and height are
+// those of the client area. owner is a window number or NoWindow.
+bool OpenWindow(int window, int x, int y, int width, int height, const std::u16string& title,
+                unsigned flags, int owner);
+bool WindowExists(int window);
+void SetWindowColour(int window, Colour colour);
+// The icon is given as 32-bit ARGB pixels, row by row.
+void SetWindowIcon(int window, int width, int height, const std::vector<std::uint32_t>& argb);
+void CloseWindow(int window);
+void ActivateWindow(int window);
+
+// Blocks until a widget event or a close request is waiting and takes it.
+Event WaitForEvent();
+// Takes a waiting event without blocking (after letting Qt deliver what it
+// has); Event::None when the queue is empty.
+Event PollEvent();
+int EventWidget();   // widget of the last widget event
+int EventWindow();   // window of the last event
+// Number of events still waiting (for tests).
+int PendingEventCount();
+
+// Widgets (created in the current window or container) ----------------------
+bool Container(int number, int x, int y, int width, int height, unsigned flags);
+void CloseContainerList();
+bool TextLabel(int number, int x, int y, int width, int height, const std::u16string& text, unsigned flags);
+bool Button(int number, int x, int y, int width, int height, const std::u16string& text);
+bool TextField(int number, int x, int y, int width, int height, const std::u16string& text, unsigned flags);
+bool CheckBox(int number, int x, int y, int width, int height, const std::u16string& text);
+bool TextEditor(int number, int x, int y, int width, int height, unsigned flags);
+bool ListView(int number, int x, int y, int width, int height, const std::u16string& column0Title,
+              int column0Width, unsigned flags);
+void AddColumn(int list, int position, const std::u16string& title, int width);
+bool WidgetExists(int number);
+void SetWidgetFont(int widget, int font);
+void SetWidgetColour(int widget, int which, Colour colour);
+void AttachToolTip(int widget, const std::u16string& text);
+
+// Widget content -----------------------------------------------------------
+void SetText(int widget, const std::u16string& text);
+std::u16string GetText(int widget);
+// List: position -1 appends; text holds the column texts joined by line
+// feeds, column 0 first; the row is neither ticked nor selected. key is a
+// hidden number the program may attach to the row (0 when unused).
+// Editor: appends one line.
+void AddItem(int widget, int position, const std::u16string& text, std::uint64_t key = 0);
+void RemoveItem(int list, int row);
+void ClearItems(int list);
+int CountItems(int list);
+int GetItemState(int list, int row);
+// Selected (and focused) exactly when RowSelected is given; ticked exactly
+// when RowTicked is given.
+void SetItemState(int list, int row, int flags);
+std::u16string GetItemText(int list, int row, int column);
+std::uint64_t GetItemKey(int list, int row);
+int GetState(int checkBox);
+void SetState(int checkBox, int state);
+
+// Fonts ---------------------------------------------------------------------
+bool CreateFont(int font, const std::u16string& face, int points, unsigned flags);
+bool FontExists(int font);
+void FreeFont(int font);
+// Pixel height of a font as created (size * dpi / 72, rounded); 0 when none.
+int FontPixelHeight(int font);
+
+// Dialogs -------------------------------------------------------------------
+void MessageBox(const std::u16string& title, const std::u16string& text, Icon icon);
+// filter: pairs of label and pattern joined by "|". Returns the chosen full
+// path, or the empty text when the user cancels.
+std::u16string OpenFileDialog(const std::u16string& title, const std::u16string& initialPath,
+                              const std::u16string& filter, int filterIndex);
+
+// The dialog seam: tests record message boxes instead of showing them and
+// answer the open-file dialog themselves. The real dialogs are the default.
+struct RecordedMessage {
+    std::u16string title;
+    std::u16string text;
+    Icon icon;
+};
+void RecordMessageBoxes(bool on);
+const std::vector<RecordedMessage>& RecordedMessages();
+void ClearRecordedMessages();
+// Queues an answer for the next open-file dialog (the empty text cancels).
+// While answers are queued no dialog is shown; the dialog's arguments are
+// kept for inspection.
+void SetNextOpenFileAnswer(const std::u16string& path);
+struct RecordedFileDialog {
+    std::u16string title;
+    std::u16string initialPath;
+    std::u16string filter;
+    int filterIndex;
+};
+const std::vector<RecordedFileDialog>& RecordedFileDialogs();
+
+}  // namespace ui

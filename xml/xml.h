@@ -1,0 +1,118 @@
+#pragma once
+// XML documents in memory, built with Expat, addressed by document number.
+//
+// Every string the library takes or returns is UTF-16. Failures are results:
+// 0 / nullptr for "no document", "no node" or "not written", an empty string
+// for a missing name, text or value. Operations on a document number that is
+// not in use do nothing.
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+struct XmlNode;      // defined in xml_internal.h; callers only hold pointers
+struct XmlDocument;  // idem
+
+enum XmlNodeKind : std::int16_t {
+    XmlKindRoot = 0,
+    XmlKindElement = 1,
+    XmlKindComment = 2,
+    XmlKindCData = 3,
+    XmlKindDtd = 4,
+    XmlKindInstruction = 5,
+};
+
+enum class XmlEncoding : int { Utf8 = 1, Latin1 = 2, Utf16 = 3 };
+
+enum class XmlLineEnd : int { Unknown = 0, CrLf = 1, Lf = 2, Cr = 3 };
+
+// XmlFormat flags.
+enum : unsigned {
+    XmlFormatCrLf = 0x001,
+    XmlFormatLf = 0x002,
+    XmlFormatCr = 0x004,
+    XmlFormatCutLineBreaks = 0x008,
+    XmlFormatCollapseLineBreaks = 0x010,
+    XmlFormatCutBlanks = 0x020,
+    XmlFormatCollapseBlanks = 0x040,
+    XmlFormatReformat = 0x080,
+    XmlFormatReindent = 0x100,
+};
+
+// Save flags of XmlSaveFileEx.
+enum : unsigned {
+    XmlSaveWithBom = 0x1,
+    XmlSaveNoDeclaration = 0x2,
+};
+
+// Deepest element nesting a load accepts; deeper input ends the load like a
+// parse error (XmlStatus non-zero, XmlErrorMessage says why).
+constexpr int XmlMaxLoadDepth = 1000;
+// Status reported when that limit is passed (above Expat's own codes).
+constexpr int XmlStatusTooDeep = 1001;
+// Status reported when the file delivers fewer bytes than its measured size.
+constexpr int XmlStatusShortRead = 1002;
+
+// Registry and documents ---------------------------------------------------
+void XmlLibraryInit();
+void XmlLibraryShutdown();
+
+// Number -1 asks for a dynamic document: the library picks a free number
+// (never a small one the program uses) and returns the document; read its
+// number with XmlDocumentNumber.
+XmlDocument* XmlCreateDocument(int document, XmlEncoding encoding);
+XmlDocument* XmlLoadFile(int document, const std::u16string& path);
+// Inner form: an explicit encoding, or std::nullopt for detection.
+XmlDocument* XmlLoadFileAs(int document, const std::u16string& path, std::optional<XmlEncoding> encoding);
+int XmlDocumentNumber(const XmlDocument* doc);
+void XmlFreeDocument(int document);  // -1 frees every document
+
+int XmlStatus(int document);
+int XmlErrorLine(int document);
+int XmlErrorColumn(int document);
+std::u16string XmlErrorMessage(int document);
+
+XmlNode* XmlRootNode(int document);
+XmlNode* XmlMainNode(int document);
+XmlEncoding XmlDocumentEncoding(int document);
+XmlLineEnd XmlDocumentLineEnd(int document);
+int XmlDocumentStandalone(int document);  // -1 none, 0 "no", 1 "yes"
+
+// Reading ------------------------------------------------------------------
+int XmlNodeKindOf(const XmlNode* node);  // -1 for no node
+std::u16string XmlNodeName(const XmlNode* node);
+std::u16string XmlNodeText(const XmlNode* node);
+XmlNode* XmlFirstChild(const XmlNode* node);
+XmlNode* XmlNextSibling(const XmlNode* node);
+XmlNode* XmlParentNode(const XmlNode* node);
+int XmlExamineAttributes(XmlNode* node);
+int XmlNextAttribute(XmlNode* node);
+std::u16string XmlAttributeName(const XmlNode* node);
+std::u16string XmlAttributeValue(const XmlNode* node);
+int XmlAttributeCount(const XmlNode* node);
+int XmlIdAttributeIndex(const XmlNode* node);  // -1 when none
+unsigned XmlPrecedingTextLength(const XmlNode* node);
+bool XmlNodeHasText(const XmlNode* node);  // false when the text is absent
+
+// Building -----------------------------------------------------------------
+XmlNode* XmlCreateElement(XmlNode* parent, const std::u16string& name);
+void XmlSetAttribute(XmlNode* node, const std::u16string& name, const std::u16string& value);
+void XmlSetNodeText(XmlNode* node, const std::u16string& text);
+
+// Formatting and saving ----------------------------------------------------
+void XmlFormat(int document, unsigned flags, int step = 2);
+// Writes atomically: a temporary file beside the target is renamed over it
+// only when every byte is written. Returns 1 on success, 0 otherwise; on
+// failure an existing target is left as it was.
+int XmlSaveFile(int document, const std::u16string& path);
+int XmlSaveFileEx(int document, const std::u16string& path, unsigned saveFlags);
+// The bytes XmlSaveFileEx would write, for tests and in-memory use.
+std::string XmlSerializeToBytes(int document, unsigned saveFlags);
+
+// Paths are UTF-16 in the program; the file system wants UTF-8 on Linux.
+std::string XmlPathToNative(const std::u16string& path);
+
+// Test seam: when set to n >= 0, file writes of the library fail once n bytes
+// of the current file have been written (a full disk). -1 (the default) turns
+// it off.
+void XmlSetWriteFailureAfter(long long bytes);
