@@ -47,7 +47,7 @@ std::string GeneratePhonebook(int contacts, unsigned seed)
     out.reserve(static_cast<std::size_t>(contacts) * 420 + 200);
     out += "<?xml version=\"1.0\" encoding=\"utf-8\"?><phonebooks><phonebook owner=\"1\" name=\"Telefonbuch\">";
     for (int i = 0; i < contacts; ++i) {
-        int numbers = 1 + static_cast<int>(next() % 3);  // 1..3 numbers: 8..12 elements
+        int numbers = 1 + static_cast<int>(next() % 3);  // 1..3 numbers: 10..12 elements
         out += "<contact><category>0</category><person><realName>";
         out += first[next() % 8];
         out += ' ';
@@ -67,7 +67,7 @@ std::string GeneratePhonebook(int contacts, unsigned seed)
             out += std::to_string(1000000 + next() * 7 % 8999999);
             out += "</number>";
         }
-        out += "</telephony><services/><setup/><features doorphone=\"0\"/><mod_time>1700000000</mod_time><uniqueid>";
+        out += "</telephony><services/><features doorphone=\"0\"/><mod_time>1700000000</mod_time><uniqueid>";
         out += std::to_string(i + 1);
         out += "</uniqueid></contact>";
     }
