@@ -81,3 +81,77 @@ XmlEncoding XmlDocEncoding(const XmlDocument* doc);
 int XmlDocStandalone(const XmlDocument* doc);
 XmlLineEnd XmlDocLineEnd(const XmlDocument* doc);
 void XmlDocSetLineEnd(XmlDocument* doc, XmlLineEnd lineEnd);
+
+// ---------------------------------------------------------------------------
+// Documents.
+
+// One block of a document's string arena: header, then `size` bytes of room.
+struct XmlArenaBlock {
+    XmlArenaBlock* next;
+    std::size_t size;
+    std::size_t used;
+};
+
+// One block of the node pool: header, then `capacity` node records. A
+// document takes its nodes from its own blocks, in order; a freed
+// document's blocks go back to the pool for the next one.
+struct XmlNodeBlock {
+    XmlNodeBlock* next;
+    std::uint32_t used;
+    std::uint32_t capacity;
+    XmlNode* nodes() { return reinterpret_cast<XmlNode*>(this + 1); }
+};
+
+struct XmlParseState;  // lives only while a load runs (xml_parse.cpp)
+
+struct XmlDocument {
+    int inUse = 0;
+    XmlNode* rootNode = nullptr;
+    XmlNode* mainNode = nullptr;
+    XmlEncoding encoding = XmlEncoding::Utf8;
+    int standalone = -1;  // -1 none, 0 "no", 1 "yes"
+    XmlLineEnd lineEnd = XmlLineEnd::CrLf;
+    int status = 0;
+    int errorLine = 0;
+    int errorColumn = 0;
+    XmlStr errorMessage;                 // heap string or absent
+    XmlArenaBlock* arena = nullptr;      // newest block first
+    XmlNodeBlock* nodeBlocks = nullptr;  // newest block first
+    XML_Parser parser = nullptr;         // only while a load runs
+    int identity = 0;                    // document number, stored into every node
+    bool encodingForced = false;
+    XmlParseState* parse = nullptr;      // only while a load runs
+    // Building: the last child appended by XmlCreateElement and its parent, so
+    // that appending many children to one parent does not walk the sibling
+    // chain each time.
+    XmlNode* lastAppendParent = nullptr;
+    XmlNode* lastAppendChild = nullptr;
+};
+
+// Registry helpers for the loader: makes a fresh document under a number
+// (freeing what was there) or, for -1, under a new dynamic number.
+XmlDocument* XmlNewDocument(int document, XmlEncoding encoding);
+
+// Node pool: a zero-filled record for the document; nullptr when memory
+// runs out. Records go back to the pool only with the whole document.
+XmlNode* XmlTakeNode(XmlDocument* doc);
+
+// Arena: `bytes` bytes aligned to `align` (a power of two up to the
+// alignment of a pointer); nullptr when memory runs out. Arena memory is
+// released only with the whole document.
+void* XmlArenaAllocate(XmlDocument* doc, std::size_t bytes, std::size_t align = alignof(void*));
+// Adds the first block, sized for a file of `bytes` bytes.
+void XmlArenaReserve(XmlDocument* doc, std::size_t bytes);
+
+// Sets the document's error fields (message copied to the heap).
+void XmlDocSetError(XmlDocument* doc, int status, int line, int column, std::string_view message);
+
+// Test seams of the loader and the node pool.
+// Size of the pieces a load feeds to Expat (0 restores the usual 16384).
+void XmlSetLoadChunkSize(std::size_t bytes);
+// When n >= 0, reads of a load deliver nothing once n bytes of the file have
+// been read, as if the file had shrunk after its size was taken; -1 turns it
+// off.
+void XmlSetLoadReadLimit(long long bytes);
+// Nodes taken from the pool and not yet returned, over all documents.
+std::size_t XmlNodesInUse();

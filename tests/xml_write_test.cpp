@@ -1,0 +1,516 @@
+// Serialiser: declaration, escaping, the three encoders, comments and the
+// DTD, the 4096-byte buffer, atomic saving and UTF-16 paths.
+#include "xml_doc_support.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+using xmltest::Body;
+using xmltest::Child;
+using xmltest::LoadBytes;
+using xmltest::Utf16Le;
+using xmltest::XmlDocTest;
+
+namespace fs = std::filesystem;
+
+namespace {
+
+XmlNode* NewDocumentElement(int number, XmlEncoding encoding, const std::u16string& name = u"e")
+{
+    if (!XmlCreateDocument(number, encoding))
+        return nullptr;
+    return XmlCreateElement(XmlRootNode(number), name);
+}
+
+std::vector<std::string> FileNames(const fs::path& dir)
+{
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(dir))
+        names.push_back(entry.path().filename().string());
+    return names;
+}
+
+// ---------------------------------------------------------------------------
+// Escaping and element forms
+
+TEST_F(XmlDocTest, WriteEscapesTextAndAttributeValues)
+{
+    XmlNode* e = NewDocumentElement(0, XmlEncoding::Utf8);
+    const std::u16string value = u"\"'\r\n<&>\t";
+    const std::u16string text = u"<a & b> \"q\" 'x'\t";
+    XmlSetAttribute(e, u"v", value);
+    XmlSetNodeText(e, text);
+    std::string body = Body(0);
+    EXPECT_EQ(body, "<e v=\"&quot;&apos;&#13;&#10;&lt;&amp;&gt;&#9;\">&lt;a &amp; b&gt; \"q\" 'x'\t</e>");
+
+    // Every character comes back, the tab in the value included.
+    LoadBytes(1, body);
+    XmlNode* back = XmlMainNode(1);
+    ASSERT_EQ(XmlExamineAttributes(back), 1);
+    ASSERT_EQ(XmlNextAttribute(back), 1);
+    EXPECT_EQ(XmlAttributeValue(back), value);
+    EXPECT_EQ(XmlNodeText(back), text);
+}
+
+struct ElementCase {
+    const char* name;
+    std::function<void(XmlNode*)> build;
+    std::string expected;
+};
+
+class XmlWriteElementTest : public xmltest::XmlDocTest, public ::testing::WithParamInterface<ElementCase> {};
+
+TEST_P(XmlWriteElementTest, WritesTheElement)
+{
+    XmlNode* e = NewDocumentElement(0, XmlEncoding::Utf8);
+    GetParam().build(e);
+    EXPECT_EQ(Body(0), GetParam().expected);
+}
+
+const ElementCase kElementCases[] = {
+    {"Empty", [](XmlNode*) {}, "<e/>"},
+    {"EmptyWithAttributes",
+     [](XmlNode* e) {
+         XmlSetAttribute(e, u"a", u"1");
+         XmlSetAttribute(e, u"b", u"");
+     },
+     "<e a=\"1\" b=\"\"/>"},
+    {"EmptyText", [](XmlNode* e) { XmlSetNodeText(e, u""); }, "<e/>"},
+    {"BlankText", [](XmlNode* e) { XmlSetNodeText(e, u" "); }, "<e> </e>"},
+    {"ChildWithoutText", [](XmlNode* e) { XmlCreateElement(e, u"f"); }, "<e><f/></e>"},
+    {"TextAfterChildren",
+     [](XmlNode* e) {
+         XmlSetNodeText(e, u"t");
+         XmlCreateElement(e, u"f");
+         XmlCreateElement(e, u"g");
+     },
+     "<e><f/><g/>t</e>"},
+    {"AttributeOrderOfFirstSetting",
+     [](XmlNode* e) {
+         XmlSetAttribute(e, u"z", u"1");
+         XmlSetAttribute(e, u"a", u"2");
+         XmlSetAttribute(e, u"z", u"3");
+     },
+     "<e z=\"3\" a=\"2\"/>"},
+};
+
+INSTANTIATE_TEST_SUITE_P(Cases, XmlWriteElementTest, ::testing::ValuesIn(kElementCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// ---------------------------------------------------------------------------
+// Declaration and byte-order mark
+
+struct DeclarationCase {
+    const char* name;
+    std::string source;  // loaded when not empty; else a built document
+    XmlEncoding encoding;
+    unsigned saveFlags;
+    std::string expected;
+};
+
+class XmlWriteDeclarationTest : public xmltest::XmlDocTest,
+                                public ::testing::WithParamInterface<DeclarationCase> {};
+
+TEST_P(XmlWriteDeclarationTest, WritesTheDeclaration)
+{
+    const DeclarationCase& c = GetParam();
+    if (c.source.empty())
+        ASSERT_NE(NewDocumentElement(0, c.encoding, u"r"), nullptr);
+    else
+        LoadBytes(0, c.source);
+    EXPECT_EQ(XmlSerializeToBytes(0, c.saveFlags), c.expected);
+}
+
+const DeclarationCase kDeclarationCases[] = {
+    {"Utf8", "", XmlEncoding::Utf8, 0, "<?xml version=\"1.0\" encoding=\"UTF-8\"?><r/>"},
+    {"Latin1", "", XmlEncoding::Latin1, 0, "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><r/>"},
+    {"Utf16", "", XmlEncoding::Utf16, 0,
+     "\xFF\xFE" + Utf16Le(u"<?xml version=\"1.0\" encoding=\"UTF-16\"?><r/>")},
+    {"Utf8WithBom", "", XmlEncoding::Utf8, XmlSaveWithBom,
+     "\xEF\xBB\xBF<?xml version=\"1.0\" encoding=\"UTF-8\"?><r/>"},
+    {"Latin1HasNoBom", "", XmlEncoding::Latin1, XmlSaveWithBom,
+     "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><r/>"},
+    {"Utf16WithBomFlag", "", XmlEncoding::Utf16, XmlSaveWithBom,
+     "\xFF\xFE" + Utf16Le(u"<?xml version=\"1.0\" encoding=\"UTF-16\"?><r/>")},
+    {"NoDeclaration", "", XmlEncoding::Utf8, XmlSaveNoDeclaration, "<r/>"},
+    {"Utf16NoDeclarationKeepsBom", "", XmlEncoding::Utf16, XmlSaveNoDeclaration, "\xFF\xFE" + Utf16Le(u"<r/>")},
+    {"StandaloneYes", "<?xml version=\"1.0\" standalone=\"yes\"?><r/>", XmlEncoding::Utf8, 0,
+     "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?><r/>"},
+    {"StandaloneNo", "<?xml version=\"1.0\" encoding=\"iso-8859-1\" standalone=\"no\"?><r/>",
+     XmlEncoding::Latin1, 0, "<?xml version=\"1.0\" encoding=\"ISO-8859-1\" standalone=\"no\"?><r/>"},
+    {"NoStandalone", "<?xml version=\"1.0\" encoding=\"UTF-8\"?><r/>", XmlEncoding::Utf8, 0,
+     "<?xml version=\"1.0\" encoding=\"UTF-8\"?><r/>"},
+};
+
+INSTANTIATE_TEST_SUITE_P(Cases, XmlWriteDeclarationTest, ::testing::ValuesIn(kDeclarationCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// ---------------------------------------------------------------------------
+// Encoders
+
+struct EncoderCase {
+    const char* name;
+    XmlEncoding encoding;
+    std::u16string text;  // attribute value and element text
+    std::string expected;
+};
+
+class XmlWriteEncoderTest : public xmltest::XmlDocTest, public ::testing::WithParamInterface<EncoderCase> {};
+
+TEST_P(XmlWriteEncoderTest, EncodesAndLoadsBack)
+{
+    const EncoderCase& c = GetParam();
+    XmlNode* e = NewDocumentElement(0, c.encoding);
+    XmlSetAttribute(e, u"a", c.text);
+    XmlSetNodeText(e, c.text);
+    std::string bytes = XmlSerializeToBytes(0, 0);
+    EXPECT_EQ(bytes, c.expected);
+
+    // Well-formed in its encoding; valid texts come back unchanged.
+    LoadBytes(1, bytes);
+    EXPECT_EQ(XmlDocumentEncoding(1), c.encoding);
+    std::u16string valid = c.text;
+    for (std::size_t i = 0; i < valid.size(); ++i) {
+        bool high = valid[i] >= 0xD800 && valid[i] <= 0xDBFF;
+        bool low = valid[i] >= 0xDC00 && valid[i] <= 0xDFFF;
+        if (high && i + 1 < valid.size() && valid[i + 1] >= 0xDC00 && valid[i + 1] <= 0xDFFF)
+            ++i;
+        else if (high || low)
+            valid[i] = 0xFFFD;
+    }
+    EXPECT_EQ(XmlNodeText(XmlMainNode(1)), valid);
+}
+
+const std::u16string kMixed = u"\u00e9\u20ac\U0001F600<";
+const std::u16string kLone = u"a\xD800" u"b\xDC00\xDE00\xD83D";
+
+const EncoderCase kEncoderCases[] = {
+    {"Utf8", XmlEncoding::Utf8, kMixed,
+     "<?xml version=\"1.0\" encoding=\"UTF-8\"?>"
+     "<e a=\"\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80&lt;\">\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80&lt;</e>"},
+    {"Latin1", XmlEncoding::Latin1, kMixed,
+     "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>"
+     "<e a=\"\xE9&#8364;&#128512;&lt;\">\xE9&#8364;&#128512;&lt;</e>"},
+    {"Utf16", XmlEncoding::Utf16, kMixed,
+     "\xFF\xFE" + Utf16Le(u"<?xml version=\"1.0\" encoding=\"UTF-16\"?><e a=\"\u00e9\u20ac") +
+         std::string("\x3D\xD8\x00\xDE", 4) + Utf16Le(u"&lt;\">\u00e9\u20ac") + std::string("\x3D\xD8\x00\xDE", 4) +
+         Utf16Le(u"&lt;</e>")},
+    {"Utf8LoneSurrogates", XmlEncoding::Utf8, kLone,
+     "<?xml version=\"1.0\" encoding=\"UTF-8\"?>"
+     "<e a=\"a\xEF\xBF\xBD" "b\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\">"
+     "a\xEF\xBF\xBD" "b\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD</e>"},
+    {"Latin1LoneSurrogates", XmlEncoding::Latin1, kLone,
+     "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>"
+     "<e a=\"a&#65533;b&#65533;&#65533;&#65533;\">a&#65533;b&#65533;&#65533;&#65533;</e>"},
+    {"Utf16LoneSurrogates", XmlEncoding::Utf16, kLone,
+     "\xFF\xFE" + Utf16Le(u"<?xml version=\"1.0\" encoding=\"UTF-16\"?><e a=\"a\uFFFDb\uFFFD\uFFFD\uFFFD\">"
+                          u"a\uFFFDb\uFFFD\uFFFD\uFFFD</e>")},
+    {"Latin1Upper", XmlEncoding::Latin1, u"\u00ff\u0100",
+     "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><e a=\"\xFF&#256;\">\xFF&#256;</e>"},
+};
+
+INSTANTIATE_TEST_SUITE_P(Cases, XmlWriteEncoderTest, ::testing::ValuesIn(kEncoderCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// Where a character reference cannot stand, ISO-8859-1 output has a blank.
+TEST_F(XmlDocTest, WriteLatin1BlankWhereNoReferenceIsPossible)
+{
+    LoadBytes(0,
+              "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>"
+              "<!DOCTYPE r><r><!--c--><?pi d?><![CDATA[x]]></r>");
+    ASSERT_EQ(XmlDocumentEncoding(0), XmlEncoding::Latin1);
+    XmlNode* root = XmlRootNode(0);
+    XmlNode* r = XmlMainNode(0);
+    XmlSetNodeText(Child(root, 0), u"<!DOCTYPE r\u20ac>");
+    XmlSetNodeText(Child(r, 0), u"a\u20acb");
+    XmlSetNodeText(Child(r, 1), u"\u20ac\u00e4");
+    XmlSetNodeText(Child(r, 2), u"\u20ac");
+    XmlNode* n = XmlCreateElement(r, u"n\u20ac");
+    XmlSetAttribute(n, u"a\u20ac", u"\u20ac");
+    EXPECT_EQ(Body(0), "<!DOCTYPE r ><r><!--a b--><?pi  \xE4?><![CDATA[ ]]><n  a =\"&#8364;\"/></r>");
+}
+
+// ---------------------------------------------------------------------------
+// Comments, instructions, DTD
+
+struct CommentCase {
+    const char* name;
+    std::u16string text;
+    std::string written;
+};
+
+class XmlWriteCommentTest : public xmltest::XmlDocTest, public ::testing::WithParamInterface<CommentCase> {};
+
+TEST_P(XmlWriteCommentTest, SeparatesDashes)
+{
+    const CommentCase& c = GetParam();
+    LoadBytes(0, "<r><!--c--></r>");
+    XmlSetNodeText(XmlFirstChild(XmlMainNode(0)), c.text);
+    std::string body = Body(0);
+    EXPECT_EQ(body, "<r><!--" + c.written + "--></r>");
+    LoadBytes(1, body);
+    EXPECT_EQ(nwtest::U8(XmlNodeText(XmlFirstChild(XmlMainNode(1)))), c.written);
+}
+
+const CommentCase kCommentCases[] = {
+    {"Plain", u" a-b ", " a-b "},
+    {"DoubleDash", u"a--b", "a- -b"},
+    {"EndsInDash", u"x-", "x- "},
+    {"OnlyDashes", u"---", "- - - "},
+    {"LeadingDash", u"-a-", "-a- "},
+    {"Empty", u"", ""},
+};
+
+INSTANTIATE_TEST_SUITE_P(Cases, XmlWriteCommentTest, ::testing::ValuesIn(kCommentCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// Cutting blanks can join dashes; the written file stays well-formed.
+TEST_F(XmlDocTest, WriteCommentJoinedByFormattingStaysWellFormed)
+{
+    LoadBytes(0, "<r><!-- a - - b - --></r>");
+    XmlFormat(0, 0x20);
+    EXPECT_EQ(XmlNodeText(XmlFirstChild(XmlMainNode(0))), u"a--b-");
+    std::string body = Body(0);
+    EXPECT_EQ(body, "<r><!--a- -b- --></r>");
+    LoadBytes(1, body);
+}
+
+TEST_F(XmlDocTest, WriteInstructionWithEmptyData)
+{
+    LoadBytes(0, "<r><?go?><?pi some data?></r>");
+    EXPECT_EQ(Body(0), "<r><?go ?><?pi some data?></r>");
+}
+
+// Comments and instructions of an internal subset are the DTD's children
+// and are written at their places.
+TEST_F(XmlDocTest, WriteDoctypeWithCommentsAndInstructions)
+{
+    const std::string source =
+        "<!DOCTYPE r [\n<!-- note -->\n<!ELEMENT r ANY>\n<?pi x?>\n<!ATTLIST r a CDATA #IMPLIED>\n]>\n<r a=\"1\"/>";
+    LoadBytes(0, source);
+    XmlNode* dtd = XmlFirstChild(XmlRootNode(0));
+    ASSERT_EQ(XmlNodeKindOf(dtd), XmlKindDtd);
+    ASSERT_EQ(XmlNodeKindOf(Child(dtd, 0)), XmlKindComment);
+    ASSERT_EQ(XmlNodeKindOf(Child(dtd, 1)), XmlKindInstruction);
+    EXPECT_EQ(Body(0), source);
+}
+
+// ---------------------------------------------------------------------------
+// The 4096-byte buffer: long texts and escapes across its boundary.
+
+struct BufferCase {
+    const char* name;
+    XmlEncoding encoding;
+    std::u16string unit;  // repeated as text and attribute value
+    std::string unitText;
+    std::string unitAttribute;
+    int count;
+};
+
+class XmlWriteBufferTest : public xmltest::XmlDocTest, public ::testing::WithParamInterface<BufferCase> {};
+
+TEST_P(XmlWriteBufferTest, WritesEverything)
+{
+    const BufferCase& c = GetParam();
+    XmlNode* e = NewDocumentElement(0, c.encoding);
+    std::u16string text;
+    std::string expectedText, expectedAttribute;
+    for (int i = 0; i < c.count; ++i) {
+        text += c.unit;
+        expectedText += c.unitText;
+        expectedAttribute += c.unitAttribute;
+    }
+    XmlSetAttribute(e, u"a", text);
+    XmlSetNodeText(e, text);
+    std::string expected = "<e a=\"" + expectedAttribute + "\">" + expectedText + "</e>";
+    if (c.encoding == XmlEncoding::Utf16)
+        expected = "\xFF\xFE" + Utf16Le(nwtest::U16(expected));
+    std::string bytes = XmlSerializeToBytes(0, XmlSaveNoDeclaration);
+    EXPECT_EQ(bytes, expected);
+
+    nwtest::TempDir dir;
+    ASSERT_EQ(XmlSaveFileEx(0, (dir / "big.xml").u16string(), XmlSaveNoDeclaration), 1);
+    EXPECT_EQ(nwtest::ReadFileBytes(dir / "big.xml"), expected);
+}
+
+const BufferCase kBufferCases[] = {
+    {"Utf8Escapes", XmlEncoding::Utf8, u"a&", "a&amp;", "a&amp;", 3001},
+    {"Utf8ThreeBytes", XmlEncoding::Utf8, u"\u20ac", "\xE2\x82\xAC", "\xE2\x82\xAC", 4099},
+    {"Utf8FourBytes", XmlEncoding::Utf8, u"x\U0001F600", "x\xF0\x9F\x98\x80", "x\xF0\x9F\x98\x80", 2049},
+    {"Latin1References", XmlEncoding::Latin1, u"\u20ac\u00e4", "&#8364;\xE4", "&#8364;\xE4", 1500},
+    {"Utf16Quotes", XmlEncoding::Utf16, u"\"\n", "\"\n", "&quot;&#10;", 1000},
+};
+
+INSTANTIATE_TEST_SUITE_P(Cases, XmlWriteBufferTest, ::testing::ValuesIn(kBufferCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// ---------------------------------------------------------------------------
+// Saving files
+
+// A document of about 20 KB.
+void BuildLargeDocument(int number)
+{
+    XmlNode* e = NewDocumentElement(number, XmlEncoding::Utf8, u"list");
+    for (int i = 0; i < 1000; ++i)
+        XmlSetNodeText(XmlCreateElement(e, u"item"), u"value " + nwtest::U16(std::to_string(i)));
+}
+
+TEST_F(XmlDocTest, SaveWritesTheSerialisedBytes)
+{
+    BuildLargeDocument(0);
+    nwtest::TempDir dir;
+    auto file = dir / "out.xml";
+    nwtest::WriteFileBytes(file, "old");
+    ASSERT_EQ(XmlSaveFile(0, file.u16string()), 1);
+    EXPECT_EQ(nwtest::ReadFileBytes(file), XmlSerializeToBytes(0, 0));
+    EXPECT_EQ(FileNames(dir.path()), std::vector<std::string>{"out.xml"});
+}
+
+TEST_F(XmlDocTest, SaveRefusesEmptyPathAndUnknownDocument)
+{
+    nwtest::TempDir dir;
+    ASSERT_NE(NewDocumentElement(0, XmlEncoding::Utf8), nullptr);
+    EXPECT_EQ(XmlSaveFile(0, u""), 0);
+    EXPECT_EQ(XmlSaveFile(2, (dir / "x.xml").u16string()), 0);
+    EXPECT_EQ(XmlSerializeToBytes(2, 0), "");
+    EXPECT_TRUE(FileNames(dir.path()).empty());
+}
+
+class XmlSaveFailureTest : public xmltest::XmlDocTest, public ::testing::WithParamInterface<long long> {};
+
+// A full disk after n bytes: the old file stays byte for byte, nothing else
+// is left behind.
+TEST_P(XmlSaveFailureTest, KeepsTheOldFile)
+{
+    BuildLargeDocument(0);
+    const std::size_t size = XmlSerializeToBytes(0, 0).size();
+    ASSERT_GT(size, 3 * 4096u);
+    long long n = GetParam();
+    if (n < 0)
+        n += static_cast<long long>(size);  // counted from the end
+
+    nwtest::TempDir dir;
+    auto file = dir / "out.xml";
+    const std::string old = "<?xml version=\"1.0\"?>\r\n<old>\xC3\xA4</old>\r\n";
+    nwtest::WriteFileBytes(file, old);
+    XmlSetWriteFailureAfter(n);
+    EXPECT_EQ(XmlSaveFile(0, file.u16string()), 0);
+    EXPECT_EQ(nwtest::ReadFileBytes(file), old);
+    EXPECT_EQ(FileNames(dir.path()), std::vector<std::string>{"out.xml"});
+
+    // Without an old file, no file at all.
+    auto fresh = dir / "fresh.xml";
+    EXPECT_EQ(XmlSaveFile(0, fresh.u16string()), 0);
+    EXPECT_FALSE(fs::exists(fresh));
+
+    XmlSetWriteFailureAfter(-1);
+    EXPECT_EQ(XmlSaveFile(0, file.u16string()), 1);
+    EXPECT_EQ(nwtest::ReadFileBytes(file).size(), size);
+}
+
+INSTANTIATE_TEST_SUITE_P(Limits, XmlSaveFailureTest, ::testing::Values(0, 1, 4095, 4096, 4097, 8192, -1));
+
+TEST_F(XmlDocTest, SaveSucceedsWhenTheLimitIsNotReached)
+{
+    BuildLargeDocument(0);
+    const std::string bytes = XmlSerializeToBytes(0, 0);
+    nwtest::TempDir dir;
+    XmlSetWriteFailureAfter(static_cast<long long>(bytes.size()));
+    ASSERT_EQ(XmlSaveFile(0, (dir / "out.xml").u16string()), 1);
+    EXPECT_EQ(nwtest::ReadFileBytes(dir / "out.xml"), bytes);
+}
+
+TEST_F(XmlDocTest, SaveFailsWhereNothingCanBeWritten)
+{
+    ASSERT_NE(NewDocumentElement(0, XmlEncoding::Utf8), nullptr);
+    nwtest::TempDir dir;
+    // A directory that does not exist.
+    EXPECT_EQ(XmlSaveFile(0, (dir / "missing" / "x.xml").u16string()), 0);
+    // A directory in the way of the target: it stays, nothing is left.
+    fs::create_directory(dir / "taken.xml");
+    EXPECT_EQ(XmlSaveFile(0, (dir / "taken.xml").u16string()), 0);
+    EXPECT_TRUE(fs::is_directory(dir / "taken.xml"));
+    EXPECT_EQ(FileNames(dir.path()), std::vector<std::string>{"taken.xml"});
+    // A file system nobody writes to.
+    EXPECT_EQ(XmlSaveFile(0, u"/proc/nummernwerk-test.xml"), 0);
+}
+
+TEST_F(XmlDocTest, SaveIntoReadOnlyDirectoryKeepsTheOldFile)
+{
+    if (::geteuid() == 0)
+        GTEST_SKIP() << "running as root: directory permissions do not stop writes";
+    ASSERT_NE(NewDocumentElement(0, XmlEncoding::Utf8), nullptr);
+    nwtest::TempDir dir;
+    auto sub = dir / "ro";
+    fs::create_directory(sub);
+    nwtest::WriteFileBytes(sub / "out.xml", "old");
+    fs::permissions(sub, fs::perms::owner_read | fs::perms::owner_exec);
+    EXPECT_EQ(XmlSaveFile(0, (sub / "out.xml").u16string()), 0);
+    EXPECT_EQ(nwtest::ReadFileBytes(sub / "out.xml"), "old");
+    EXPECT_EQ(FileNames(sub), std::vector<std::string>{"out.xml"});
+}
+
+TEST_F(XmlDocTest, SaveKeepsPermissionsOfTheOldFile)
+{
+    ASSERT_NE(NewDocumentElement(0, XmlEncoding::Utf8), nullptr);
+    nwtest::TempDir dir;
+    auto file = dir / "out.xml";
+    nwtest::WriteFileBytes(file, "old");
+    ::chmod(file.c_str(), 0640);
+    ASSERT_EQ(XmlSaveFile(0, file.u16string()), 1);
+    struct stat st;
+    ASSERT_EQ(::stat(file.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0640u);
+
+    // A new file gets the usual permissions, not those of a private
+    // temporary file.
+    mode_t old = ::umask(022);
+    auto fresh = dir / "fresh.xml";
+    ASSERT_EQ(XmlSaveFile(0, fresh.u16string()), 1);
+    ::umask(old);
+    ASSERT_EQ(::stat(fresh.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0644u);
+}
+
+TEST_F(XmlDocTest, SaveToUnicodePath)
+{
+    ASSERT_NE(NewDocumentElement(0, XmlEncoding::Utf8), nullptr);
+    nwtest::TempDir dir;
+    const std::u16string name = u"Telefonbuch \u00e4\u20ac\U0001F600.xml_NEU.xml";
+    ASSERT_EQ(XmlSaveFile(0, dir.path().u16string() + u"/" + name), 1);
+    EXPECT_EQ(FileNames(dir.path()),
+              std::vector<std::string>{"Telefonbuch \xC3\xA4\xE2\x82\xAC\xF0\x9F\x98\x80.xml_NEU.xml"});
+}
+
+struct PathCase {
+    const char* name;
+    std::u16string path;
+    std::string native;
+};
+
+class XmlPathTest : public ::testing::TestWithParam<PathCase> {};
+
+TEST_P(XmlPathTest, ConvertsToUtf8)
+{
+    EXPECT_EQ(XmlPathToNative(GetParam().path), GetParam().native);
+}
+
+const PathCase kPathCases[] = {
+    {"Ascii", u"/tmp/a b.xml", "/tmp/a b.xml"},
+    {"TwoBytes", u"/h\u00e4user/\u00df", "/h\xC3\xA4user/\xC3\x9F"},
+    {"ThreeBytes", u"\u20ac\uFFFD", "\xE2\x82\xAC\xEF\xBF\xBD"},
+    {"Pair", u"\U0001F600x", "\xF0\x9F\x98\x80x"},
+    {"LoneSurrogates", u"a\xDC00" u"b\xD800", "a\xEF\xBF\xBD" "b\xEF\xBF\xBD"},
+};
+
+INSTANTIATE_TEST_SUITE_P(Cases, XmlPathTest, ::testing::ValuesIn(kPathCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace

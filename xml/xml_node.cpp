@@ -1,0 +1,174 @@
+// Reading and building nodes.
+#include "xml/xml_internal.h"
+
+namespace {
+
+std::u16string Copy(const XmlStr& s)
+{
+    return std::u16string(s.view());
+}
+
+bool EqualsIdIgnoringCase(std::u16string_view name)
+{
+    return name.size() == 2 && (name[0] == u'I' || name[0] == u'i') && (name[1] == u'D' || name[1] == u'd');
+}
+
+bool ValidAttributeIndex(const XmlNode* node)
+{
+    return node && node->attributes && node->attributeIterator >= 0 &&
+           node->attributeIterator < node->attributeCount;
+}
+
+// Makes room for one more attribute pair. Arrays parsed into the arena move
+// to the heap on the first growth.
+bool GrowAttributes(XmlNode* node)
+{
+    if (node->spareAttributeSlots > 0)
+        return true;
+    std::int32_t count = node->attributeCount;
+    std::int32_t grow = count / 4 > 4 ? count / 4 : 4;
+    std::size_t capacity = static_cast<std::size_t>(count) + static_cast<std::size_t>(grow);
+    XmlAttr* grown;
+    if (node->attributesOnHeap) {
+        grown = static_cast<XmlAttr*>(std::realloc(node->attributes, capacity * sizeof(XmlAttr)));
+        if (!grown)
+            return false;
+    } else {
+        grown = static_cast<XmlAttr*>(std::malloc(capacity * sizeof(XmlAttr)));
+        if (!grown)
+            return false;
+        if (count > 0)
+            std::memcpy(static_cast<void*>(grown), node->attributes, static_cast<std::size_t>(count) * sizeof(XmlAttr));
+    }
+    node->attributes = grown;
+    node->attributesOnHeap = true;
+    node->spareAttributeSlots = grow;
+    return true;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// Reading.
+
+int XmlNodeKindOf(const XmlNode* node) { return node ? node->kind : -1; }
+
+std::u16string XmlNodeName(const XmlNode* node) { return node ? Copy(node->name) : std::u16string(); }
+
+std::u16string XmlNodeText(const XmlNode* node) { return node ? Copy(node->text) : std::u16string(); }
+
+XmlNode* XmlFirstChild(const XmlNode* node) { return node ? node->firstChild : nullptr; }
+
+XmlNode* XmlNextSibling(const XmlNode* node) { return node ? node->nextSibling : nullptr; }
+
+XmlNode* XmlParentNode(const XmlNode* node) { return node ? node->parent : nullptr; }
+
+int XmlExamineAttributes(XmlNode* node)
+{
+    if (!node)
+        return 0;
+    node->attributeIterator = -1;
+    return node->kind == XmlKindElement ? 1 : 0;
+}
+
+int XmlNextAttribute(XmlNode* node)
+{
+    if (!node)
+        return 0;
+    if (node->attributeIterator < node->attributeCount)
+        ++node->attributeIterator;
+    return node->attributeIterator < node->attributeCount ? 1 : 0;
+}
+
+std::u16string XmlAttributeName(const XmlNode* node)
+{
+    return ValidAttributeIndex(node) ? Copy(node->attributes[node->attributeIterator].name) : std::u16string();
+}
+
+std::u16string XmlAttributeValue(const XmlNode* node)
+{
+    return ValidAttributeIndex(node) ? Copy(node->attributes[node->attributeIterator].value) : std::u16string();
+}
+
+int XmlAttributeCount(const XmlNode* node) { return node ? node->attributeCount : 0; }
+
+int XmlIdAttributeIndex(const XmlNode* node) { return node ? node->idAttributeIndex : -1; }
+
+unsigned XmlPrecedingTextLength(const XmlNode* node) { return node ? node->precedingTextLength : 0; }
+
+bool XmlNodeHasText(const XmlNode* node) { return node && node->text.present(); }
+
+// ---------------------------------------------------------------------------
+// Building.
+
+XmlNode* XmlCreateElement(XmlNode* parent, const std::u16string& name)
+{
+    if (!parent)
+        return nullptr;
+    XmlDocument* doc = XmlFindDocument(parent->document);
+    if (!doc)
+        return nullptr;
+    if (parent == doc->rootNode && doc->mainNode)
+        return nullptr;  // one document element per document
+
+    // Find the last child; a child appended here before is a shortcut into
+    // the sibling chain (nodes are never removed, so it stays a child).
+    XmlNode* last = nullptr;
+    if (parent->firstChild) {
+        last = parent->firstChild;
+        if (doc->lastAppendParent == parent && doc->lastAppendChild && doc->lastAppendChild->parent == parent)
+            last = doc->lastAppendChild;
+        while (last->nextSibling)
+            last = last->nextSibling;
+    }
+
+    XmlNode* node = XmlTakeNode(doc);
+    if (!node)
+        return nullptr;
+    node->kind = XmlKindElement;
+    node->idAttributeIndex = -1;
+    node->parent = parent;
+    node->document = parent->document;
+    if (last) {
+        last->nextSibling = node;
+        node->previousSibling = last;
+    } else {
+        parent->firstChild = node;
+    }
+    if (!doc->mainNode && parent == doc->rootNode)
+        doc->mainNode = node;
+    doc->lastAppendParent = parent;
+    doc->lastAppendChild = node;
+    XmlStrSetHeap(node->name, name);  // left absent when memory runs out
+    return node;
+}
+
+void XmlSetAttribute(XmlNode* node, const std::u16string& name, const std::u16string& value)
+{
+    if (!node || node->kind != XmlKindElement)
+        return;
+    std::u16string_view key(name);
+    for (std::int32_t i = 0; i < node->attributeCount; ++i) {
+        XmlAttr& a = node->attributes[i];
+        if (a.name.view() == key) {
+            XmlStrSetHeap(a.value, value);
+            return;
+        }
+    }
+    if (!GrowAttributes(node))
+        return;
+    XmlAttr& a = node->attributes[node->attributeCount];
+    a = XmlAttr{};
+    XmlStrSetHeap(a.name, key);
+    XmlStrSetHeap(a.value, value);
+    --node->spareAttributeSlots;
+    if (EqualsIdIgnoringCase(key))
+        node->idAttributeIndex = node->attributeCount;
+    ++node->attributeCount;
+}
+
+void XmlSetNodeText(XmlNode* node, const std::u16string& text)
+{
+    if (node)
+        XmlStrSetHeap(node->text, text);
+}

@@ -1,0 +1,781 @@
+// Loading a file into a document tree with Expat.
+//
+// Expat hands out UTF-8; every string is converted to UTF-16 once, when it
+// is stored. Character data arrives in pieces and is gathered in one growing
+// buffer that holds the texts of all open nodes back to back (a child's text
+// always follows its parent's, so closing a node just cuts the buffer back).
+// A finished text is copied into the document's arena.
+#include "xml/xml_internal.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr std::size_t ChunkBytes = 16384;
+// Attribute values up to this many bytes are shared like names.
+constexpr std::size_t ShortValue = 8;
+
+// Chunk size of the read loop; tests may lower it to feed the parser in
+// tiny pieces.
+std::size_t g_chunkBytes = ChunkBytes;
+// Bytes after which reads deliver nothing (tests only); -1 = no limit.
+long long g_readLimit = -1;
+
+enum class LfMode { Keep, CrLf, Cr };
+
+// ---------------------------------------------------------------------------
+// UTF-8 to UTF-16.
+
+// Converts Expat's (valid) UTF-8 into out, which has room for 2 * len units
+// (LfMode::CrLf) or len units otherwise. Returns the number of units written.
+template <LfMode Mode>
+std::size_t ConvertUtf8(const char* src, std::size_t len, char16_t* out)
+{
+    const auto* s = reinterpret_cast<const unsigned char*>(src);
+    const unsigned char* end = s + len;
+    char16_t* o = out;
+    while (s < end) {
+        unsigned c = *s;
+        if (c < 0x80) {
+            ++s;
+            if (Mode != LfMode::Keep && c == '\n') {
+                *o++ = u'\r';
+                if (Mode == LfMode::CrLf)
+                    *o++ = u'\n';
+                continue;
+            }
+            *o++ = static_cast<char16_t>(c);
+            continue;
+        }
+        if (c < 0xE0) {
+            if (end - s < 2)
+                break;
+            *o++ = static_cast<char16_t>(((c & 0x1F) << 6) | (s[1] & 0x3F));
+            s += 2;
+        } else if (c < 0xF0) {
+            if (end - s < 3)
+                break;
+            *o++ = static_cast<char16_t>(((c & 0x0F) << 12) | ((s[1] & 0x3F) << 6) | (s[2] & 0x3F));
+            s += 3;
+        } else {
+            if (end - s < 4)
+                break;
+            unsigned cp = ((c & 0x07) << 18) | ((s[1] & 0x3F) << 12) | ((s[2] & 0x3F) << 6) | (s[3] & 0x3F);
+            cp -= 0x10000;
+            *o++ = static_cast<char16_t>(0xD800 + (cp >> 10));
+            *o++ = static_cast<char16_t>(0xDC00 + (cp & 0x3FF));
+            s += 4;
+        }
+    }
+    return static_cast<std::size_t>(o - out);
+}
+
+// ---------------------------------------------------------------------------
+// Names: element, attribute and target names (and short attribute values)
+// repeat throughout a file, so
+// each distinct one is stored in the arena once and shared by every node
+// that carries it. Arena strings are never released one by one, so sharing
+// is safe.
+
+class NameTable {
+public:
+    ~NameTable() { std::free(slots_); }
+
+    // Returns the stored UTF-16 name for the UTF-8 bytes, storing it on
+    // first sight; absent when memory runs out.
+    XmlStr Get(XmlDocument* doc, const char* name)
+    {
+        std::size_t len = std::strlen(name);
+        std::uint32_t h = Hash(name, len);
+        if (count_ * 2 >= capacity_ && !Grow()) {
+            return Store(doc, name, len);
+        }
+        std::size_t mask = capacity_ - 1;
+        for (std::size_t i = h & mask;; i = (i + 1) & mask) {
+            Slot& s = slots_[i];
+            if (!s.key) {
+                XmlStr str = Store(doc, name, len);
+                if (!str.p || count_ >= MaxNames)
+                    return str;
+                auto* key = static_cast<char*>(XmlArenaAllocate(doc, len + 1, 1));
+                if (!key)
+                    return str;
+                std::memcpy(key, name, len + 1);
+                s.key = key;
+                s.keyLength = static_cast<std::uint32_t>(len);
+                s.hash = h;
+                s.value = str;
+                ++count_;
+                return str;
+            }
+            if (s.hash == h && s.keyLength == len && std::memcmp(s.key, name, len) == 0)
+                return s.value;
+        }
+    }
+
+    static XmlStr Store(XmlDocument* doc, const char* utf8, std::size_t len)
+    {
+        XmlStr str;
+        auto* p = static_cast<char16_t*>(XmlArenaAllocate(doc, (len + 1) * sizeof(char16_t), alignof(char16_t)));
+        if (!p)
+            return str;
+        std::size_t n = ConvertUtf8<LfMode::Keep>(utf8, len, p);
+        p[n] = 0;
+        str.p = p;
+        str.n = static_cast<std::uint32_t>(n);
+        str.heap = false;
+        return str;
+    }
+
+private:
+    // FNV-1a over 8-byte words, then the remaining bytes.
+    static std::uint32_t Hash(const char* p, std::size_t len)
+    {
+        std::uint64_t h = 14695981039346656037ull;
+        std::size_t i = 0;
+        for (; i + 8 <= len; i += 8) {
+            std::uint64_t w;
+            std::memcpy(&w, p + i, 8);
+            h = (h ^ w) * 1099511628211ull;
+        }
+        for (; i < len; ++i)
+            h = (h ^ static_cast<unsigned char>(p[i])) * 1099511628211ull;
+        return static_cast<std::uint32_t>(h ^ (h >> 32));
+    }
+
+    struct Slot {
+        const char* key;
+        std::uint32_t keyLength;
+        std::uint32_t hash;
+        XmlStr value;
+    };
+    static constexpr std::size_t MaxNames = 1 << 16;
+
+    bool Grow()
+    {
+        std::size_t capacity = capacity_ ? capacity_ * 2 : 64;
+        auto* slots = static_cast<Slot*>(std::calloc(capacity, sizeof(Slot)));
+        if (!slots)
+            return false;
+        for (std::size_t i = 0; i < capacity_; ++i) {
+            if (!slots_[i].key)
+                continue;
+            std::size_t j = slots_[i].hash & (capacity - 1);
+            while (slots[j].key)
+                j = (j + 1) & (capacity - 1);
+            slots[j] = slots_[i];
+        }
+        std::free(slots_);
+        slots_ = slots;
+        capacity_ = capacity;
+        return true;
+    }
+
+    Slot* slots_ = nullptr;
+    std::size_t capacity_ = 0;
+    std::size_t count_ = 0;
+};
+
+// ---------------------------------------------------------------------------
+
+}  // namespace
+
+// One open node of the load: its place in the text buffer, its last finished
+// child and the characters appended since that child.
+struct XmlOpenNode {
+    XmlNode* node;
+    XmlNode* lastChild;
+    std::size_t textStart;
+    std::uint32_t sinceChild;
+};
+
+struct XmlParseState {
+    XmlDocument* doc = nullptr;
+    XML_Parser parser = nullptr;
+    // Open nodes, Root first. Elements are limited to XmlMaxLoadDepth; on
+    // top of them one Comment, CData or Instruction node, and the DTD node
+    // with a Comment or Instruction in it at the top level.
+    static constexpr int MaxOpen = XmlMaxLoadDepth + 4;
+    XmlOpenNode open[MaxOpen];
+    int openCount = 0;
+    int elementDepth = 0;
+    // Texts of the open nodes, back to back.
+    char16_t* buf = nullptr;
+    std::size_t len = 0;
+    std::size_t cap = 0;
+    NameTable names;
+    // A handler that stops the parse records why.
+    bool stopped = false;
+    int failStatus = 0;
+    int failLine = 0;
+    int failColumn = 0;
+    const char* failMessage = nullptr;
+
+    ~XmlParseState() { std::free(buf); }
+};
+
+namespace {
+
+XmlParseState* State(void* userData) { return static_cast<XmlParseState*>(userData); }
+
+void Stop(XmlParseState* st, int status, const char* message)
+{
+    if (st->stopped)
+        return;
+    st->stopped = true;
+    st->failStatus = status;
+    st->failLine = static_cast<int>(XML_GetCurrentLineNumber(st->parser));
+    st->failColumn = static_cast<int>(XML_GetCurrentColumnNumber(st->parser)) + 1;
+    st->failMessage = message;
+    XML_StopParser(st->parser, XML_FALSE);
+}
+
+// Makes room for `units` more code units; false when memory runs out.
+bool Reserve(XmlParseState* st, std::size_t units)
+{
+    if (st->len + units <= st->cap)
+        return true;
+    std::size_t cap = st->cap ? st->cap : 1024;
+    while (cap < st->len + units)
+        cap *= 2;
+    auto* grown = static_cast<char16_t*>(std::realloc(st->buf, cap * sizeof(char16_t)));
+    if (!grown)
+        return false;
+    st->buf = grown;
+    st->cap = cap;
+    return true;
+}
+
+void Count(XmlParseState* st, std::size_t units)
+{
+    std::uint32_t& since = st->open[st->openCount - 1].sinceChild;
+    since = static_cast<std::uint32_t>(since + units);
+}
+
+// Appends UTF-8 character data to the current node's text, turning Expat's
+// line feeds back into the file's line breaks.
+void AppendCharacterData(XmlParseState* st, const char* s, std::size_t len)
+{
+    if (len == 0)
+        return;
+    XmlLineEnd lineEnd = st->doc->lineEnd;
+    std::size_t room = lineEnd == XmlLineEnd::CrLf ? 2 * len : len;
+    if (!Reserve(st, room))
+        return;  // the piece is lost; loading goes on
+    char16_t* out = st->buf + st->len;
+    std::size_t n;
+    if (lineEnd == XmlLineEnd::CrLf)
+        n = ConvertUtf8<LfMode::CrLf>(s, len, out);
+    else if (lineEnd == XmlLineEnd::Cr)
+        n = ConvertUtf8<LfMode::Cr>(s, len, out);
+    else
+        n = ConvertUtf8<LfMode::Keep>(s, len, out);
+    st->len += n;
+    Count(st, n);
+}
+
+void AppendRaw(XmlParseState* st, const char* s, std::size_t len)
+{
+    if (len == 0 || !Reserve(st, len))
+        return;
+    std::size_t n = ConvertUtf8<LfMode::Keep>(s, len, st->buf + st->len);
+    st->len += n;
+    Count(st, n);
+}
+
+void AppendAscii(XmlParseState* st, std::string_view s) { AppendRaw(st, s.data(), s.size()); }
+
+// Opens a node of `kind` under the current node; nullptr (and the parse
+// stopped) when it cannot be made.
+XmlNode* OpenNode(XmlParseState* st, std::int16_t kind)
+{
+    if (st->openCount >= XmlParseState::MaxOpen) {
+        Stop(st, XML_ERROR_NO_MEMORY, nullptr);
+        return nullptr;
+    }
+    XmlNode* node = XmlTakeNode(st->doc);
+    if (!node) {
+        Stop(st, XML_ERROR_NO_MEMORY, nullptr);
+        return nullptr;
+    }
+    XmlOpenNode& top = st->open[st->openCount - 1];
+    node->kind = kind;
+    node->document = st->doc->identity;
+    node->parent = top.node;
+    node->precedingTextLength = top.sinceChild;
+    if (top.lastChild) {
+        top.lastChild->nextSibling = node;
+        node->previousSibling = top.lastChild;
+    } else {
+        top.node->firstChild = node;
+    }
+    top.sinceChild = 0;
+    st->open[st->openCount++] = XmlOpenNode{node, nullptr, st->len, 0};
+    return node;
+}
+
+// Closes the current node: its text moves from the buffer into the arena.
+void CloseNode(XmlParseState* st)
+{
+    if (st->openCount <= 0)
+        return;
+    XmlOpenNode& top = st->open[st->openCount - 1];
+    XmlNode* node = top.node;
+    std::size_t n = st->len - top.textStart;
+    if (n > 0) {
+        auto* p = static_cast<char16_t*>(XmlArenaAllocate(st->doc, (n + 1) * sizeof(char16_t), alignof(char16_t)));
+        if (p) {
+            std::memcpy(p, st->buf + top.textStart, n * sizeof(char16_t));
+            p[n] = 0;
+            node->text.p = p;
+            node->text.n = static_cast<std::uint32_t>(n);
+            node->text.heap = false;
+        }
+    }
+    st->len = top.textStart;
+    --st->openCount;
+    if (node->kind == XmlKindElement)
+        --st->elementDepth;
+    if (st->openCount > 0) {
+        XmlOpenNode& parent = st->open[st->openCount - 1];
+        parent.lastChild = node;
+        parent.sinceChild = 0;
+    }
+}
+
+std::int16_t CurrentKind(XmlParseState* st) { return st->open[st->openCount - 1].node->kind; }
+
+bool EqualsIgnoringCase(const char* a, const char* b)
+{
+    for (; *a && *b; ++a, ++b) {
+        char x = *a, y = *b;
+        if (x >= 'a' && x <= 'z')
+            x = static_cast<char>(x - 'a' + 'A');
+        if (y >= 'a' && y <= 'z')
+            y = static_cast<char>(y - 'a' + 'A');
+        if (x != y)
+            return false;
+    }
+    return *a == *b;
+}
+
+// ---------------------------------------------------------------------------
+// Expat handlers.
+
+void XMLCALL OnStartElement(void* userData, const XML_Char* name, const XML_Char** atts)
+{
+    XmlParseState* st = State(userData);
+    if (st->stopped)
+        return;
+    if (st->elementDepth >= XmlMaxLoadDepth) {
+        Stop(st, XmlStatusTooDeep, "nesting deeper than 1000 levels");
+        return;
+    }
+    XmlNode* node = OpenNode(st, XmlKindElement);
+    if (!node)
+        return;
+    ++st->elementDepth;
+    XmlDocument* doc = st->doc;
+    node->name = st->names.Get(doc, name);
+    node->idAttributeIndex = -1;
+    std::size_t count = 0;
+    while (atts[2 * count])
+        ++count;
+    if (count > 0) {
+        auto* attrs = static_cast<XmlAttr*>(XmlArenaAllocate(doc, count * sizeof(XmlAttr)));
+        if (attrs) {
+            for (std::size_t i = 0; i < count; ++i) {
+                const char* an = atts[2 * i];
+                const char* av = atts[2 * i + 1];
+                new (&attrs[i]) XmlAttr();
+                attrs[i].name = st->names.Get(doc, an);
+                // Short values ("1", "home") repeat like names do.
+                std::size_t vlen = std::strlen(av);
+                attrs[i].value = vlen <= ShortValue ? st->names.Get(doc, av) : NameTable::Store(doc, av, vlen);
+                if ((an[0] | 0x20) == 'i' && (an[1] | 0x20) == 'd' && an[2] == 0)
+                    node->idAttributeIndex = static_cast<std::int32_t>(i);
+            }
+            node->attributes = attrs;
+            node->attributesOnHeap = false;
+            node->attributeCount = static_cast<std::int32_t>(count);
+        }
+    }
+    if (!doc->mainNode)
+        doc->mainNode = node;
+}
+
+void XMLCALL OnEndElement(void* userData, const XML_Char*)
+{
+    XmlParseState* st = State(userData);
+    if (st->stopped)
+        return;
+    if (CurrentKind(st) == XmlKindElement)
+        CloseNode(st);
+}
+
+void XMLCALL OnCharacterData(void* userData, const XML_Char* s, int len)
+{
+    XmlParseState* st = State(userData);
+    if (st->stopped)
+        return;
+    AppendCharacterData(st, s, static_cast<std::size_t>(len));
+}
+
+void XMLCALL OnComment(void* userData, const XML_Char* data)
+{
+    XmlParseState* st = State(userData);
+    if (st->stopped || !OpenNode(st, XmlKindComment))
+        return;
+    AppendCharacterData(st, data, std::strlen(data));
+    CloseNode(st);
+}
+
+void XMLCALL OnInstruction(void* userData, const XML_Char* target, const XML_Char* data)
+{
+    XmlParseState* st = State(userData);
+    if (st->stopped)
+        return;
+    XmlNode* node = OpenNode(st, XmlKindInstruction);
+    if (!node)
+        return;
+    node->name = st->names.Get(st->doc, target);
+    AppendCharacterData(st, data, std::strlen(data));
+    CloseNode(st);
+}
+
+void XMLCALL OnStartCData(void* userData)
+{
+    XmlParseState* st = State(userData);
+    if (!st->stopped)
+        OpenNode(st, XmlKindCData);
+}
+
+void XMLCALL OnEndCData(void* userData)
+{
+    XmlParseState* st = State(userData);
+    if (!st->stopped && CurrentKind(st) == XmlKindCData)
+        CloseNode(st);
+}
+
+void AppendQuoted(XmlParseState* st, const char* id)
+{
+    const char* quote = std::strchr(id, '"') ? "'" : "\"";
+    AppendAscii(st, " ");
+    AppendAscii(st, quote);
+    AppendRaw(st, id, std::strlen(id));
+    AppendAscii(st, quote);
+}
+
+void XMLCALL OnStartDoctype(void* userData, const XML_Char* name, const XML_Char* sysid, const XML_Char* pubid,
+                            int hasInternalSubset)
+{
+    XmlParseState* st = State(userData);
+    if (st->stopped || !OpenNode(st, XmlKindDtd))
+        return;
+    AppendAscii(st, "<!DOCTYPE ");
+    AppendRaw(st, name, std::strlen(name));
+    if (sysid)
+        AppendAscii(st, pubid ? " PUBLIC" : " SYSTEM");
+    if (pubid)
+        AppendQuoted(st, pubid);
+    if (sysid)
+        AppendQuoted(st, sysid);
+    if (hasInternalSubset) {
+        AppendAscii(st, " [");
+    } else {
+        AppendAscii(st, ">");
+        CloseNode(st);
+    }
+}
+
+void XMLCALL OnEndDoctype(void* userData)
+{
+    XmlParseState* st = State(userData);
+    if (st->stopped || CurrentKind(st) != XmlKindDtd)
+        return;
+    AppendAscii(st, "]>");
+    CloseNode(st);
+}
+
+void XMLCALL OnXmlDeclaration(void* userData, const XML_Char* version, const XML_Char* encoding, int standalone)
+{
+    XmlParseState* st = State(userData);
+    if (st->stopped || !version)
+        return;  // text declarations of external entities carry no version
+    XmlDocument* doc = st->doc;
+    if (encoding && !doc->encodingForced) {
+        if (EqualsIgnoringCase(encoding, "US-ASCII") || EqualsIgnoringCase(encoding, "ISO-8859-1"))
+            doc->encoding = XmlEncoding::Latin1;
+        else if (EqualsIgnoringCase(encoding, "UTF-16"))
+            doc->encoding = XmlEncoding::Utf16;
+        else
+            doc->encoding = XmlEncoding::Utf8;
+    }
+    doc->standalone = standalone < 0 ? -1 : (standalone ? 1 : 0);
+}
+
+// Whitespace outside the document element, markup declarations of the
+// internal subset and anything else Expat reports nowhere else; kept as
+// written.
+void XMLCALL OnDefault(void* userData, const XML_Char* s, int len)
+{
+    XmlParseState* st = State(userData);
+    if (!st->stopped)
+        AppendRaw(st, s, static_cast<std::size_t>(len));
+}
+
+// ---------------------------------------------------------------------------
+// Line ends.
+
+// The first line break of a chunk decides the document's style. Chunks with
+// more than four zero bytes are UTF-16 (little-endian, or big-endian after a
+// FE FF byte-order mark). A break in the very first unit is skipped and the
+// last unit does not start one, since its partner may be in the next chunk.
+XmlLineEnd DetectLineEnd(const unsigned char* b, std::size_t n, bool bigEndian)
+{
+    // Count zero bytes up to five (memchr keeps the common, zero-free chunk
+    // cheap).
+    std::size_t zeros = 0;
+    for (const unsigned char* p = b; zeros <= 4;) {
+        p = static_cast<const unsigned char*>(std::memchr(p, 0, static_cast<std::size_t>(b + n - p)));
+        if (!p)
+            break;
+        ++zeros;
+        ++p;
+    }
+    if (zeros > 4) {
+        std::size_t units = n / 2;
+        auto unit = [&](std::size_t i) -> unsigned {
+            return bigEndian ? (b[2 * i] << 8) | b[2 * i + 1] : b[2 * i] | (b[2 * i + 1] << 8);
+        };
+        std::size_t i = units > 0 && unit(0) == '\n' ? 1 : 0;
+        for (; i + 1 < units; ++i) {
+            unsigned u = unit(i);
+            if (u == '\r')
+                return unit(i + 1) == '\n' ? XmlLineEnd::CrLf : XmlLineEnd::Cr;
+            if (u == '\n')
+                return XmlLineEnd::Lf;
+        }
+        return XmlLineEnd::Unknown;
+    }
+    // Bytes: the first CR or LF from the second byte on, if it is not the
+    // last byte.
+    std::size_t from = n > 0 && b[0] == '\n' ? 1 : 0;
+    if (n < from + 2)
+        return XmlLineEnd::Unknown;
+    std::size_t scan = n - 1 - from;  // the last byte starts no break
+    const auto* lf = static_cast<const unsigned char*>(std::memchr(b + from, '\n', scan));
+    const auto* cr = static_cast<const unsigned char*>(std::memchr(b + from, '\r', lf ? static_cast<std::size_t>(lf - (b + from)) : scan));
+    if (cr)
+        return cr[1] == '\n' ? XmlLineEnd::CrLf : XmlLineEnd::Cr;
+    return lf ? XmlLineEnd::Lf : XmlLineEnd::Unknown;
+}
+
+// ---------------------------------------------------------------------------
+
+std::string NativePath(const std::u16string& path)
+{
+    std::string out;
+    out.reserve(path.size());
+    for (std::size_t i = 0; i < path.size(); ++i) {
+        char32_t c = path[i];
+        if (c >= 0xD800 && c < 0xDC00 && i + 1 < path.size() && path[i + 1] >= 0xDC00 && path[i + 1] < 0xE000) {
+            c = 0x10000 + ((c - 0xD800) << 10) + (path[i + 1] - 0xDC00);
+            ++i;
+        }
+        if (c < 0x80) {
+            out += static_cast<char>(c);
+        } else if (c < 0x800) {
+            out += static_cast<char>(0xC0 | (c >> 6));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        } else if (c < 0x10000) {
+            out += static_cast<char>(0xE0 | (c >> 12));
+            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        } else {
+            out += static_cast<char>(0xF0 | (c >> 18));
+            out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        }
+    }
+    return out;
+}
+
+class File {
+public:
+    explicit File(const std::string& path) : fd_(::open(path.c_str(), O_RDONLY | O_CLOEXEC)) {}
+    ~File()
+    {
+        if (fd_ >= 0)
+            ::close(fd_);
+    }
+    File(const File&) = delete;
+    File& operator=(const File&) = delete;
+    bool ok() const { return fd_ >= 0; }
+    // Size of a regular file; -1 for anything else.
+    long long Size() const
+    {
+        struct stat s {};
+        if (::fstat(fd_, &s) != 0 || !S_ISREG(s.st_mode))
+            return -1;
+        return static_cast<long long>(s.st_size);
+    }
+    // Reads up to n bytes; fewer only at the end of the file or on an error.
+    std::size_t Read(char* into, std::size_t n)
+    {
+        if (g_readLimit >= 0) {
+            long long left = g_readLimit - read_;
+            if (left <= 0)
+                return 0;
+            if (static_cast<long long>(n) > left)
+                n = static_cast<std::size_t>(left);
+        }
+        std::size_t got = 0;
+        while (got < n) {
+            ssize_t r = ::read(fd_, into + got, n - got);
+            if (r < 0 && errno == EINTR)
+                continue;
+            if (r <= 0)
+                break;
+            got += static_cast<std::size_t>(r);
+        }
+        read_ += static_cast<long long>(got);
+        return got;
+    }
+
+private:
+    int fd_;
+    long long read_ = 0;
+};
+
+void InstallHandlers(XML_Parser parser)
+{
+    XML_SetElementHandler(parser, OnStartElement, OnEndElement);
+    XML_SetCharacterDataHandler(parser, OnCharacterData);
+    XML_SetCommentHandler(parser, OnComment);
+    XML_SetProcessingInstructionHandler(parser, OnInstruction);
+    XML_SetCdataSectionHandler(parser, OnStartCData, OnEndCData);
+    XML_SetDoctypeDeclHandler(parser, OnStartDoctype, OnEndDoctype);
+    XML_SetXmlDeclHandler(parser, OnXmlDeclaration);
+    // Expanding: references to entities of the internal subset arrive as
+    // their replacement text (Expat's amplification limits stay in force).
+    XML_SetDefaultHandlerExpand(parser, OnDefault);
+}
+
+void RecordExpatError(XmlDocument* doc, XML_Parser parser, int code)
+{
+    const char* message = XML_ErrorString(static_cast<XML_Error>(code));
+    XmlDocSetError(doc, code, static_cast<int>(XML_GetCurrentLineNumber(parser)),
+                   static_cast<int>(XML_GetCurrentColumnNumber(parser)) + 1, message ? message : "");
+}
+
+}  // namespace
+
+// Test seam: the size of the pieces the file is fed in (0 restores the
+// normal size).
+void XmlSetLoadChunkSize(std::size_t bytes) { g_chunkBytes = bytes ? bytes : ChunkBytes; }
+
+void XmlSetLoadReadLimit(long long bytes) { g_readLimit = bytes < 0 ? -1 : bytes; }
+
+XmlDocument* XmlLoadFileAs(int document, const std::u16string& path, std::optional<XmlEncoding> encoding)
+{
+    if (path.empty() || document < -1)
+        return nullptr;
+    File file(NativePath(path));
+    if (!file.ok())
+        return nullptr;
+    long long size = file.Size();
+    if (size <= 0)
+        return nullptr;
+
+    const char* encodingName = nullptr;
+    if (encoding) {
+        switch (*encoding) {
+        case XmlEncoding::Latin1: encodingName = "ISO-8859-1"; break;
+        case XmlEncoding::Utf16: encodingName = "UTF-16"; break;
+        case XmlEncoding::Utf8: encodingName = "UTF-8"; break;
+        }
+    }
+    XML_Parser parser = XML_ParserCreate(encodingName);
+    if (!parser)
+        return nullptr;
+    auto* st = new (std::nothrow) XmlParseState();
+    if (!st) {
+        XML_ParserFree(parser);
+        return nullptr;
+    }
+    XmlDocument* doc = XmlNewDocument(document, encoding ? *encoding : XmlEncoding::Utf8);
+    if (!doc) {
+        delete st;
+        XML_ParserFree(parser);
+        return nullptr;
+    }
+    doc->encodingForced = encoding.has_value();
+    doc->lineEnd = XmlLineEnd::Unknown;
+    doc->parser = parser;
+    doc->parse = st;
+    XmlArenaReserve(doc, static_cast<std::size_t>(size));
+
+    st->doc = doc;
+    st->parser = parser;
+    st->open[0] = XmlOpenNode{doc->rootNode, nullptr, 0, 0};
+    st->openCount = 1;
+    InstallHandlers(parser);
+    XML_SetUserData(parser, st);
+
+    unsigned long long done = 0;
+    const auto total = static_cast<unsigned long long>(size);
+    bool bigEndian = false;
+    while (done < total) {
+        std::size_t want = static_cast<std::size_t>(std::min<unsigned long long>(g_chunkBytes, total - done));
+        auto* buffer = static_cast<char*>(XML_GetBuffer(parser, static_cast<int>(want)));
+        if (!buffer) {
+            RecordExpatError(doc, parser, XML_ERROR_NO_MEMORY);
+            break;
+        }
+        std::size_t got = file.Read(buffer, want);
+        if (got == 0) {
+            XmlDocSetError(doc, XmlStatusShortRead, static_cast<int>(XML_GetCurrentLineNumber(parser)),
+                           static_cast<int>(XML_GetCurrentColumnNumber(parser)) + 1,
+                           "file ended before its measured size was read");
+            break;
+        }
+        const auto* bytes = reinterpret_cast<const unsigned char*>(buffer);
+        if (done == 0 && got >= 2 && bytes[0] == 0xFE && bytes[1] == 0xFF)
+            bigEndian = true;
+        if (doc->lineEnd == XmlLineEnd::Unknown)
+            doc->lineEnd = DetectLineEnd(bytes, got, bigEndian);
+        done += got;
+        bool last = done >= total;
+        if (XML_ParseBuffer(parser, static_cast<int>(got), last ? XML_TRUE : XML_FALSE) != XML_STATUS_OK) {
+            if (st->stopped && st->failStatus != 0) {
+                const char* message = st->failMessage;
+                if (!message)
+                    message = XML_ErrorString(static_cast<XML_Error>(st->failStatus));
+                XmlDocSetError(doc, st->failStatus, st->failLine, st->failColumn, message ? message : "");
+            } else {
+                RecordExpatError(doc, parser, XML_GetErrorCode(parser));
+            }
+            break;
+        }
+    }
+
+    // Whatever is still open keeps the text read so far.
+    while (st->openCount > 0)
+        CloseNode(st);
+    doc->parse = nullptr;
+    doc->parser = nullptr;
+    delete st;
+    XML_ParserFree(parser);
+    return doc;
+}
+
+XmlDocument* XmlLoadFile(int document, const std::u16string& path)
+{
+    return XmlLoadFileAs(document, path, std::nullopt);
+}

@@ -1,0 +1,511 @@
+// Serialiser: writes a document with its XML declaration in UTF-8, UTF-16 or
+// ISO-8859-1 through a 4096-byte buffer, into memory or atomically into a
+// file (temporary file beside the target, renamed over it when complete).
+//
+// The serialiser adds no line breaks or indentation: the layout of a written
+// document is entirely in its node texts (see XmlFormat).
+#include "xml/xml_internal.h"
+
+#include <cerrno>
+#include <cstdint>
+#include <cstring>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+long long g_writeFailureAfter = -1;
+
+// ---------------------------------------------------------------------------
+// Byte sink
+
+class ByteSink {
+public:
+    static constexpr std::size_t kSize = 4096;
+    using FlushFn = std::function<bool(const unsigned char*, std::size_t)>;
+
+    explicit ByteSink(FlushFn flush) : flush_(std::move(flush)) {}
+
+    // Stores n bytes (n <= kSize) as one piece: when they do not fit the
+    // buffer is flushed first. After the first failure nothing is stored.
+    void Put(const unsigned char* bytes, std::size_t n)
+    {
+        if (failed_)
+            return;
+        if (kSize - used_ < n && !Flush())
+            return;
+        std::memcpy(buffer_ + used_, bytes, n);
+        used_ += n;
+    }
+
+    bool Flush()
+    {
+        if (failed_)
+            return false;
+        if (used_ > 0 && !flush_(buffer_, used_))
+            failed_ = true;
+        used_ = 0;
+        return !failed_;
+    }
+
+    bool failed() const { return failed_; }
+
+private:
+    FlushFn flush_;
+    unsigned char buffer_[kSize];
+    std::size_t used_ = 0;
+    bool failed_ = false;
+};
+
+// ---------------------------------------------------------------------------
+// Encoders
+
+// How a piece of text is written.
+enum class TextMode {
+    Raw,           // unescaped (comments handled apart, CDATA, DTD, instructions)
+    Comment,       // unescaped; "--" and a final "-" are split by a blank
+    CharData,      // element content: < > & escaped, references allowed
+    RootCharData,  // prolog and epilog: < > & escaped, no references allowed
+    Attribute,     // attribute value
+};
+
+class Encoder {
+public:
+    Encoder(ByteSink& sink, XmlEncoding encoding) : sink_(sink), encoding_(encoding) {}
+
+    void ByteOrderMark(bool utf8Bom)
+    {
+        if (encoding_ == XmlEncoding::Utf16) {
+            static const unsigned char bom[] = {0xFF, 0xFE};
+            sink_.Put(bom, 2);
+        } else if (encoding_ == XmlEncoding::Utf8 && utf8Bom) {
+            static const unsigned char bom[] = {0xEF, 0xBB, 0xBF};
+            sink_.Put(bom, 3);
+        }
+    }
+
+    // ASCII markup written as is in the document's encoding.
+    void Ascii(std::string_view s)
+    {
+        for (char c : s)
+            Code(static_cast<unsigned char>(c), false);
+    }
+
+    void Text(std::u16string_view s, TextMode mode)
+    {
+        bool lastDash = false;
+        for (std::size_t i = 0; i < s.size(); ++i) {
+            char32_t cp = s[i];
+            if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < s.size() && s[i + 1] >= 0xDC00 && s[i + 1] <= 0xDFFF) {
+                cp = 0x10000 + ((cp - 0xD800) << 10) + (s[i + 1] - 0xDC00);
+                ++i;
+            } else if (cp >= 0xD800 && cp <= 0xDFFF) {
+                cp = 0xFFFD;  // a lone surrogate has no encoding
+            }
+            switch (mode) {
+            case TextMode::Raw:
+                Code(cp, false);
+                break;
+            case TextMode::Comment:
+                if (cp == u'-' && lastDash)
+                    Code(u' ', false);
+                lastDash = cp == u'-';
+                Code(cp, false);
+                break;
+            case TextMode::CharData:
+            case TextMode::RootCharData:
+                if (!Escape(cp, false))
+                    Code(cp, mode == TextMode::CharData);
+                break;
+            case TextMode::Attribute:
+                if (!Escape(cp, true))
+                    Code(cp, true);
+                break;
+            }
+        }
+        if (mode == TextMode::Comment && lastDash)
+            Code(u' ', false);
+    }
+
+private:
+    bool Escape(char32_t cp, bool attribute)
+    {
+        const char* e = nullptr;
+        switch (cp) {
+        case u'<': e = "&lt;"; break;
+        case u'>': e = "&gt;"; break;
+        case u'&': e = "&amp;"; break;
+        case u'\'': e = attribute ? "&apos;" : nullptr; break;
+        case u'"': e = attribute ? "&quot;" : nullptr; break;
+        case u'\n': e = attribute ? "&#10;" : nullptr; break;
+        case u'\r': e = attribute ? "&#13;" : nullptr; break;
+        case u'\t': e = attribute ? "&#9;" : nullptr; break;
+        default: break;
+        }
+        if (!e)
+            return false;
+        Sequence(e);
+        return true;
+    }
+
+    // An escape or reference is stored as one piece.
+    void Sequence(std::string_view ascii)
+    {
+        unsigned char bytes[32];
+        std::size_t n = 0;
+        for (char c : ascii) {
+            if (encoding_ == XmlEncoding::Utf16) {
+                bytes[n++] = static_cast<unsigned char>(c);
+                bytes[n++] = 0;
+            } else {
+                bytes[n++] = static_cast<unsigned char>(c);
+            }
+        }
+        sink_.Put(bytes, n);
+    }
+
+    // One code point; `reference` allows a character reference where the
+    // encoding cannot hold the character.
+    void Code(char32_t cp, bool reference)
+    {
+        unsigned char b[4];
+        switch (encoding_) {
+        case XmlEncoding::Utf16:
+            if (cp >= 0x10000) {
+                char32_t v = cp - 0x10000;
+                char16_t hi = static_cast<char16_t>(0xD800 + (v >> 10));
+                char16_t lo = static_cast<char16_t>(0xDC00 + (v & 0x3FF));
+                b[0] = static_cast<unsigned char>(hi & 0xFF);
+                b[1] = static_cast<unsigned char>(hi >> 8);
+                b[2] = static_cast<unsigned char>(lo & 0xFF);
+                b[3] = static_cast<unsigned char>(lo >> 8);
+                sink_.Put(b, 4);
+            } else {
+                b[0] = static_cast<unsigned char>(cp & 0xFF);
+                b[1] = static_cast<unsigned char>(cp >> 8);
+                sink_.Put(b, 2);
+            }
+            break;
+        case XmlEncoding::Utf8:
+            if (cp < 0x80) {
+                b[0] = static_cast<unsigned char>(cp);
+                sink_.Put(b, 1);
+            } else if (cp < 0x800) {
+                b[0] = static_cast<unsigned char>(0xC0 | (cp >> 6));
+                b[1] = static_cast<unsigned char>(0x80 | (cp & 0x3F));
+                sink_.Put(b, 2);
+            } else if (cp < 0x10000) {
+                b[0] = static_cast<unsigned char>(0xE0 | (cp >> 12));
+                b[1] = static_cast<unsigned char>(0x80 | ((cp >> 6) & 0x3F));
+                b[2] = static_cast<unsigned char>(0x80 | (cp & 0x3F));
+                sink_.Put(b, 3);
+            } else {
+                b[0] = static_cast<unsigned char>(0xF0 | (cp >> 18));
+                b[1] = static_cast<unsigned char>(0x80 | ((cp >> 12) & 0x3F));
+                b[2] = static_cast<unsigned char>(0x80 | ((cp >> 6) & 0x3F));
+                b[3] = static_cast<unsigned char>(0x80 | (cp & 0x3F));
+                sink_.Put(b, 4);
+            }
+            break;
+        default:  // ISO-8859-1
+            if (cp <= 0xFF) {
+                b[0] = static_cast<unsigned char>(cp);
+                sink_.Put(b, 1);
+            } else if (reference) {
+                Sequence("&#" + std::to_string(static_cast<unsigned long>(cp)) + ";");
+            } else {
+                b[0] = 0x20;
+                sink_.Put(b, 1);
+            }
+            break;
+        }
+    }
+
+    ByteSink& sink_;
+    XmlEncoding encoding_;
+};
+
+// ---------------------------------------------------------------------------
+// Tree
+
+void WriteDeclaration(Encoder& out, XmlEncoding encoding, int standalone)
+{
+    switch (encoding) {
+    case XmlEncoding::Utf16: out.Ascii("<?xml version=\"1.0\" encoding=\"UTF-16\""); break;
+    case XmlEncoding::Utf8: out.Ascii("<?xml version=\"1.0\" encoding=\"UTF-8\""); break;
+    default: out.Ascii("<?xml version=\"1.0\" encoding=\"ISO-8859-1\""); break;
+    }
+    if (standalone == 0)
+        out.Ascii(" standalone=\"no\"");
+    else if (standalone == 1)
+        out.Ascii(" standalone=\"yes\"");
+    out.Ascii("?>");
+}
+
+// A node whose text is written interleaved with its children.
+struct OpenNode {
+    const XmlNode* node;
+    const XmlNode* next;  // next child to write
+    std::uint32_t read;   // characters of the text written so far
+    TextMode mode;
+};
+
+class TreeWriter {
+public:
+    explicit TreeWriter(Encoder& out) : out_(out) {}
+
+    void Write(const XmlNode* root)
+    {
+        Open(root);
+        while (!stack_.empty()) {
+            OpenNode& top = stack_.back();
+            std::u16string_view text = top.node->text.view();
+            if (const XmlNode* child = top.next) {
+                top.next = child->nextSibling;
+                std::uint32_t left = static_cast<std::uint32_t>(text.size()) - top.read;
+                std::uint32_t n = child->precedingTextLength < left ? child->precedingTextLength : left;
+                if (n > 0) {
+                    out_.Text(text.substr(top.read, n), top.mode);
+                    top.read += n;
+                }
+                Open(child);  // may invalidate `top`
+                continue;
+            }
+            if (top.read < text.size())
+                out_.Text(text.substr(top.read), top.mode);
+            if (top.node->kind == XmlKindElement) {
+                out_.Ascii("</");
+                out_.Text(top.node->name.view(), TextMode::Raw);
+                out_.Ascii(">");
+            }
+            stack_.pop_back();
+        }
+    }
+
+private:
+    void Open(const XmlNode* node)
+    {
+        switch (node->kind) {
+        case XmlKindRoot:
+            stack_.push_back(OpenNode{node, node->firstChild, 0, TextMode::RootCharData});
+            break;
+        case XmlKindElement:
+            out_.Ascii("<");
+            out_.Text(node->name.view(), TextMode::Raw);
+            for (std::int32_t i = 0; i < node->attributeCount; ++i) {
+                out_.Ascii(" ");
+                out_.Text(node->attributes[i].name.view(), TextMode::Raw);
+                out_.Ascii("=\"");
+                out_.Text(node->attributes[i].value.view(), TextMode::Attribute);
+                out_.Ascii("\"");
+            }
+            if (!node->firstChild && node->text.n == 0) {
+                out_.Ascii("/>");
+            } else {
+                out_.Ascii(">");
+                stack_.push_back(OpenNode{node, node->firstChild, 0, TextMode::CharData});
+            }
+            break;
+        case XmlKindComment:
+            out_.Ascii("<!--");
+            out_.Text(node->text.view(), TextMode::Comment);
+            out_.Ascii("-->");
+            break;
+        case XmlKindCData:
+            out_.Ascii("<![CDATA[");
+            out_.Text(node->text.view(), TextMode::Raw);
+            out_.Ascii("]]>");
+            break;
+        case XmlKindDtd:
+            // Comments and instructions of the internal subset are children.
+            stack_.push_back(OpenNode{node, node->firstChild, 0, TextMode::Raw});
+            break;
+        case XmlKindInstruction:
+            out_.Ascii("<?");
+            out_.Text(node->name.view(), TextMode::Raw);
+            out_.Ascii(" ");
+            out_.Text(node->text.view(), TextMode::Raw);
+            out_.Ascii("?>");
+            break;
+        default:
+            break;
+        }
+    }
+
+    Encoder& out_;
+    std::vector<OpenNode> stack_;
+};
+
+bool Serialize(XmlDocument* doc, unsigned saveFlags, ByteSink& sink)
+{
+    XmlEncoding encoding = XmlDocEncoding(doc);
+    if (encoding != XmlEncoding::Utf16 && encoding != XmlEncoding::Utf8)
+        encoding = XmlEncoding::Latin1;
+    Encoder out(sink, encoding);
+    out.ByteOrderMark((saveFlags & XmlSaveWithBom) != 0);
+    if (!(saveFlags & XmlSaveNoDeclaration))
+        WriteDeclaration(out, encoding, XmlDocStandalone(doc));
+    if (const XmlNode* root = XmlDocRoot(doc))
+        TreeWriter(out).Write(root);
+    return sink.Flush();
+}
+
+// ---------------------------------------------------------------------------
+// Files
+
+// Writes all n bytes, honouring the failure seam; false on any error.
+bool WriteAll(int fd, const unsigned char* data, std::size_t n, long long& written)
+{
+    std::size_t allowed = n;
+    bool cut = false;
+    if (g_writeFailureAfter >= 0) {
+        long long room = g_writeFailureAfter - written;
+        if (room < 0)
+            room = 0;
+        if (static_cast<unsigned long long>(room) < n) {
+            allowed = static_cast<std::size_t>(room);
+            cut = true;
+        }
+    }
+    std::size_t done = 0;
+    while (done < allowed) {
+        ssize_t r = ::write(fd, data + done, allowed - done);
+        if (r < 0 && errno == EINTR)
+            continue;
+        if (r <= 0)
+            return false;
+        done += static_cast<std::size_t>(r);
+        written += r;
+    }
+    return !cut;
+}
+
+std::string DirectoryOf(const std::string& path)
+{
+    std::size_t slash = path.find_last_of('/');
+    if (slash == std::string::npos)
+        return ".";
+    if (slash == 0)
+        return "/";
+    return path.substr(0, slash);
+}
+
+mode_t NewFileMode(const std::string& target)
+{
+    struct stat st;
+    if (::stat(target.c_str(), &st) == 0 && S_ISREG(st.st_mode))
+        return st.st_mode & 07777;
+    mode_t mask = ::umask(0);
+    ::umask(mask);
+    return 0666 & ~mask;
+}
+
+void SyncDirectory(const std::string& dir)
+{
+    int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return;
+    ::fsync(fd);
+    ::close(fd);
+}
+
+}  // namespace
+
+void XmlSetWriteFailureAfter(long long bytes)
+{
+    g_writeFailureAfter = bytes < 0 ? -1 : bytes;
+}
+
+std::string XmlPathToNative(const std::u16string& path)
+{
+    std::string out;
+    out.reserve(path.size());
+    for (std::size_t i = 0; i < path.size(); ++i) {
+        char32_t cp = path[i];
+        if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < path.size() && path[i + 1] >= 0xDC00 && path[i + 1] <= 0xDFFF) {
+            cp = 0x10000 + ((cp - 0xD800) << 10) + (path[i + 1] - 0xDC00);
+            ++i;
+        } else if (cp >= 0xD800 && cp <= 0xDFFF) {
+            cp = 0xFFFD;
+        }
+        if (cp < 0x80) {
+            out += static_cast<char>(cp);
+        } else if (cp < 0x800) {
+            out += static_cast<char>(0xC0 | (cp >> 6));
+            out += static_cast<char>(0x80 | (cp & 0x3F));
+        } else if (cp < 0x10000) {
+            out += static_cast<char>(0xE0 | (cp >> 12));
+            out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (cp & 0x3F));
+        } else {
+            out += static_cast<char>(0xF0 | (cp >> 18));
+            out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+            out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (cp & 0x3F));
+        }
+    }
+    return out;
+}
+
+std::string XmlSerializeToBytes(int document, unsigned saveFlags)
+{
+    XmlDocument* doc = XmlFindDocument(document);
+    if (!doc)
+        return {};
+    std::string bytes;
+    ByteSink sink([&bytes](const unsigned char* data, std::size_t n) {
+        bytes.append(reinterpret_cast<const char*>(data), n);
+        return true;
+    });
+    Serialize(doc, saveFlags, sink);
+    return bytes;
+}
+
+int XmlSaveFileEx(int document, const std::u16string& path, unsigned saveFlags)
+{
+    if (path.empty())
+        return 0;
+    XmlDocument* doc = XmlFindDocument(document);
+    if (!doc)
+        return 0;
+    const std::string target = XmlPathToNative(path);
+    if (target.find('\0') != std::string::npos || target.back() == '/')
+        return 0;
+
+    const std::string dir = DirectoryOf(target);
+    std::string temp = (dir == "/" ? std::string() : dir) + "/.nw-save-XXXXXX";
+    int fd = ::mkostemp(temp.data(), O_CLOEXEC);
+    if (fd < 0)
+        return 0;
+
+    bool ok = ::fchmod(fd, NewFileMode(target)) == 0;
+    if (ok) {
+        long long written = 0;
+        ByteSink sink([fd, &written](const unsigned char* data, std::size_t n) {
+            return WriteAll(fd, data, n, written);
+        });
+        ok = Serialize(doc, saveFlags, sink);
+    }
+    if (ok)
+        ok = ::fsync(fd) == 0;
+    if (::close(fd) != 0)
+        ok = false;
+    if (ok)
+        ok = ::rename(temp.c_str(), target.c_str()) == 0;
+    if (!ok) {
+        ::unlink(temp.c_str());
+        return 0;
+    }
+    SyncDirectory(dir);
+    return 1;
+}
+
+int XmlSaveFile(int document, const std::u16string& path)
+{
+    return XmlSaveFileEx(document, path, 0);
+}
