@@ -1,0 +1,99 @@
+#pragma once
+// The functional core of the phonebook editor: plain functions over records
+// and XML documents, without widgets. The panel operations in phonebook.cpp
+// are a thin shell around them.
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "phonebook/records.h"
+#include "xml/xml.h"
+
+// Attribute text --------------------------------------------------------------
+//
+// A record keeps its element's attributes as one text: per attribute the name,
+// "=", a double quote, the value, a double quote and "|". A value holding "|"
+// would be cut there when the text is split again, so such a value (and only
+// such a value) is written with "|" as "\|" and "\" as "\\". A value without
+// "|" stands in the text exactly as parsed, backslashes included; a value with
+// "|" in the text is always an escaped one.
+
+// Appends one attribute field to an attributes text.
+void AppendAttributeField(std::u16string& attributes, const std::u16string& name, const std::u16string& value);
+
+struct AttributePair {
+    std::u16string name;
+    std::u16string value;
+};
+// Splits an attributes text into its pairs, in order. Fields without a name
+// are skipped, so no attribute without a name ever comes out.
+std::vector<AttributePair> SplitAttributes(const std::u16string& attributes);
+
+// Flattening ---------------------------------------------------------------------
+
+struct FlattenResult {
+    int elements = 0;      // records made
+    int ignoredNodes = 0;  // comments, CDATA sections, DTDs, instructions met
+};
+
+// Walks the element main and everything below it in pre-order and appends one
+// record per element to out: nr = index in that order + suffix, depth 0 for
+// main. Every node of another kind is reported through onIgnored (in document
+// order) and dropped with everything below it. phonebookName receives the
+// "name" attribute of every "phonebook" element met, so the last one wins.
+// The walk keeps its own stack: any nesting costs memory, not call stack.
+FlattenResult FlattenDocument(XmlNode* main, const std::u16string& suffix, RecordList& out,
+                              std::u16string& phonebookName,
+                              const std::function<void(int kind)>& onIgnored);
+
+// The Information box text for an ignored node of the given kind.
+std::u16string IgnoredNodeMessage(int kind);
+// The one box that stands for all ignored nodes after the first few.
+std::u16string FurtherIgnoredNodesMessage(long long count);
+
+// Contact rows -------------------------------------------------------------------
+
+struct ContactRow {
+    std::u16string nr;
+    std::u16string id;
+    std::u16string name;
+    std::u16string telefon;
+    RecordList::Node* contact = nullptr;  // the row's "contact" record
+};
+
+// One row per record named "contact", in list order. "uniqueid", "realName"
+// and "number" records count for the nearest "contact" record before them.
+std::vector<ContactRow> BuildContactRows(const RecordList& records);
+
+// The list widget's text of a row: "\n" + nr + "\n" + id + "\n" + name + "\n" + telefon.
+std::u16string RowText(const std::u16string& nr, const std::u16string& id, const std::u16string& name,
+                       const std::u16string& telefon);
+
+// Transfer -----------------------------------------------------------------------
+
+// Appends copies of the contact that starts at contact (the record and every
+// record after it up to the next "contact" record) to the end of target and
+// returns the copy of the "contact" record.
+RecordList::Node* CopyContactRecords(const RecordList::Node* contact, RecordList& target);
+// Removes the contact that starts at contact from records.
+void RemoveContactRecords(RecordList& records, RecordList::Node* contact);
+// Moves the contact that starts at contact from source to the end of target
+// without copying a record: afterwards source is as RemoveContactRecords and
+// target as CopyContactRecords would have left them. Returns contact, which
+// now belongs to target.
+RecordList::Node* MoveContactRecords(RecordList& source, RecordList::Node* contact, RecordList& target);
+
+// Rebuilding a document ----------------------------------------------------------
+
+// Creates one element from one record as the last child of parent. A
+// "phonebook" element's "name" attribute takes phonebookName. Returns the
+// element, or nullptr when the library could not make it.
+XmlNode* AddRecordElement(XmlNode* parent, const std::u16string& name, const std::u16string& attributes,
+                          const std::u16string& text, const std::u16string& phonebookName);
+
+// Rebuilds records into the document under the number, which must be new and
+// empty (XmlCreateDocument). Returns false when there is no such empty
+// document or one of the elements could not be made; the document may then
+// hold part of the records and must not be saved.
+bool BuildPhonebookDocument(int document, const RecordList& records, const std::u16string& phonebookName);

@@ -1,0 +1,51 @@
+#pragma once
+// What a phonebook panel holds, and its widget numbers.
+#include <cstdint>
+#include <string>
+#include <unordered_map>
+
+#include "phonebook/records.h"
+
+// Widget numbers of panel 1; panel 2 adds PanelWidgetOffset to each.
+enum PanelWidget : int {
+    CountLabelWidget = 2,
+    NewButtonWidget = 3,
+    LoadButtonWidget = 4,
+    SaveButtonWidget = 5,
+    NameFieldWidget = 7,
+    FileFieldWidget = 9,
+    TickButtonWidget = 10,
+    UntickButtonWidget = 11,
+    CopyButtonWidget = 12,
+    MoveButtonWidget = 13,
+    DeleteButtonWidget = 14,
+    ContactListWidget = 15,
+};
+constexpr int PanelWidgetOffset = 16;
+
+// The number of a panel's widget: PanelWidgetNumber(2, ContactListWidget) is 31.
+constexpr int PanelWidgetNumber(int panel, PanelWidget widget)
+{
+    return widget + (panel == 2 ? PanelWidgetOffset : 0);
+}
+
+struct PhonebookPanel {
+    int number = 0;
+    RecordList records;
+    std::u16string rememberedDirectory;
+
+    // Every row of the panel's list carries a hidden key, unique within the
+    // panel for the whole run; this index leads from the key to the row's
+    // "contact" record. The visible "Nr." text is only shown, never looked up:
+    // the same text can stand in a panel twice.
+    std::unordered_map<std::uint64_t, RecordList::Node*> contactByKey;
+    std::uint64_t nextKey = 1;
+
+    std::uint64_t NewKey() { return nextKey++; }
+};
+
+// Checks that the rows of the panel's list and the contacts of its record
+// list are in step: one row per "contact" record, in the same order, each
+// row's key leading to its contact, whose nr is the row's "Nr." text, and no
+// stale entries in the index.
+bool PanelRowsInStep(int panel);

@@ -1,0 +1,400 @@
+#include "phonebook/phonebook.h"
+
+#include <ctime>
+#include <vector>
+
+#include "phonebook/core.h"
+#include "phonebook/panel.h"
+#include "phonebook/text.h"
+#include "ui/toolkit.h"
+#include "xml/xml.h"
+
+namespace {
+
+constexpr int Document = 0;
+// Information boxes shown one by one for the first ignored nodes of a load;
+// the rest are summed up in one further box.
+constexpr int SingleIgnoredNodeBoxes = 10;
+
+const std::u16string CountLabelPrefix = u" Anz.: ";
+
+struct State {
+    RecordList scratch;
+    std::u16string phonebookName;
+    PhonebookPanel panels[2];
+    PhonebookPanel invalid;  // what Panel() hands out for a number other than 1 or 2
+    std::function<std::int64_t()> clock;
+};
+
+State& S()
+{
+    static State state;
+    return state;
+}
+
+bool ValidPanel(int panel)
+{
+    return panel == 1 || panel == 2;
+}
+
+int OtherPanel(int panel)
+{
+    return panel == 1 ? 2 : 1;
+}
+
+int Widget(int panel, PanelWidget widget)
+{
+    return PanelWidgetNumber(panel, widget);
+}
+
+std::u16string Suffix(int panel)
+{
+    return panel == 1 ? u" (1)" : u" (2)";
+}
+
+void ClearPanelRecords(PhonebookPanel& p)
+{
+    p.contactByKey.clear();
+    p.records.Clear();
+}
+
+void SetCountLabel(int panel)
+{
+    ui::SetText(Widget(panel, CountLabelWidget),
+                CountLabelPrefix + DecimalText(ui::CountItems(Widget(panel, ContactListWidget))));
+}
+
+void RefreshCountLabels()
+{
+    SetCountLabel(1);
+    SetCountLabel(2);
+}
+
+std::int64_t RealLocalClock()
+{
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    if (!localtime_r(&now, &local))
+        return -1;
+    // A leap second counts as the last second of its minute.
+    return DateFromParts(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min,
+                         local.tm_sec > 59 ? 59 : local.tm_sec);
+}
+
+// Gives the contact of row `row` of the source panel to the end of the other
+// panel: its records (copied, or moved when `move` is set) and a row with the
+// source row's texts. A row whose key leads to no contact gives nothing.
+// After a move the source row's key leads nowhere; its row is removed next.
+void GiveRowContact(int panel, int row, bool move)
+{
+    PhonebookPanel& source = Panel(panel);
+    const int target = OtherPanel(panel);
+    PhonebookPanel& dest = Panel(target);
+    const int list = Widget(panel, ContactListWidget);
+
+    const auto found = source.contactByKey.find(ui::GetItemKey(list, row));
+    if (found == source.contactByKey.end())
+        return;
+    RecordList::Node* given = nullptr;
+    if (move) {
+        given = MoveContactRecords(source.records, found->second, dest.records);
+        source.contactByKey.erase(found);
+    } else {
+        given = CopyContactRecords(found->second, dest.records);
+    }
+    const std::uint64_t key = dest.NewKey();
+    dest.contactByKey.emplace(key, given);
+    ui::AddItem(Widget(target, ContactListWidget), -1,
+                RowText(ui::GetItemText(list, row, 1), ui::GetItemText(list, row, 2), ui::GetItemText(list, row, 3),
+                        ui::GetItemText(list, row, 4)),
+                key);
+}
+
+// Removes the contact of row `row` of the panel: its records and the row.
+void RemoveRowContact(int panel, int row)
+{
+    PhonebookPanel& p = Panel(panel);
+    const int list = Widget(panel, ContactListWidget);
+    const auto found = p.contactByKey.find(ui::GetItemKey(list, row));
+    if (found != p.contactByKey.end()) {
+        RemoveContactRecords(p.records, found->second);
+        p.contactByKey.erase(found);
+    }
+    ui::RemoveItem(list, row);
+}
+
+void RemoveTickedRows(int panel)
+{
+    const int list = Widget(panel, ContactListWidget);
+    for (int i = ui::CountItems(list) - 1; i >= 0; --i)
+        if (ui::GetItemState(list, i) & ui::RowTicked)
+            RemoveRowContact(panel, i);
+}
+
+void SetStateOfMarkedRows(int panel, int state)
+{
+    const int list = Widget(panel, ContactListWidget);
+    const int n = ui::CountItems(list);
+    for (int i = 0; i < n; ++i)
+        if (ui::GetItemState(list, i) & ui::RowSelected)
+            ui::SetItemState(list, i, state);
+}
+
+}  // namespace
+
+RecordList& ScratchList()
+{
+    return S().scratch;
+}
+
+std::u16string& PhonebookName()
+{
+    return S().phonebookName;
+}
+
+PhonebookPanel& Panel(int panel)
+{
+    if (!ValidPanel(panel))
+        return S().invalid;
+    PhonebookPanel& p = S().panels[panel - 1];
+    p.number = panel;
+    return p;
+}
+
+std::u16string& RememberedDirectory(int panel)
+{
+    return Panel(panel).rememberedDirectory;
+}
+
+void PhonebookInit()
+{
+    State& s = S();
+    s.scratch.Clear();
+    s.phonebookName.clear();
+    for (int panel = 1; panel <= 2; ++panel) {
+        PhonebookPanel& p = Panel(panel);
+        ClearPanelRecords(p);
+        p.rememberedDirectory.clear();
+    }
+}
+
+void PhonebookShutdown()
+{
+    State& s = S();
+    s.scratch.Clear();
+    for (PhonebookPanel& p : s.panels)
+        ClearPanelRecords(p);
+}
+
+std::int64_t CurrentLocalDate()
+{
+    const auto& clock = S().clock;
+    return clock ? clock() : RealLocalClock();
+}
+
+void SetClock(std::function<std::int64_t()> clock)
+{
+    S().clock = std::move(clock);
+}
+
+// Loading ------------------------------------------------------------------------
+
+void LoadPhonebook(int panel)
+{
+    if (!ValidPanel(panel))
+        return;
+    PhonebookPanel& p = Panel(panel);
+
+    const std::u16string path = ui::OpenFileDialog(u"Telefonbuch auswählen:", p.rememberedDirectory,
+                                                   u"Telefonbuch (*.xml)|*.xml", 0);
+    if (path.empty())
+        return;
+
+    p.rememberedDirectory = DirectoryPart(path);
+    ui::SetText(Widget(panel, FileFieldWidget), path);
+    ClearPanelRecords(p);
+    PhonebookName() = u"Unbekannt";
+    ScratchList().Clear();
+
+    if (!XmlLoadFile(Document, path)) {
+        ui::MessageBox(u"Fehlermeldung",
+                       u"  Das Telefonbuch kann nicht geöffnet werden.    \n\n  Datei:  " + FilePart(path) +
+                           u"    \n\n  Pfad:   " + DirectoryPart(path) + u"    ",
+                       ui::Icon::Error);
+    } else {
+        if (XmlStatus(Document) != 0) {
+            ui::MessageBox(u"Fehlermeldung",
+                           u"  Fehler in der XML-Datei.    \n\n  Zeile:\t" + DecimalText(XmlErrorLine(Document)) +
+                               u"    \n  Spalte:\t" + DecimalText(XmlErrorColumn(Document)) +
+                               u"    \n\n  Meldung:\n    " + XmlErrorMessage(Document) + u"    \n",
+                           ui::Icon::Warning);
+        }
+        XmlFormat(Document, XmlFormatCutLineBreaks | XmlFormatCollapseLineBreaks | XmlFormatCollapseBlanks);
+
+        if (XmlNode* main = XmlMainNode(Document)) {
+            long long ignored = 0;
+            FlattenDocument(main, Suffix(panel), ScratchList(), PhonebookName(), [&ignored](int kind) {
+                if (++ignored <= SingleIgnoredNodeBoxes)
+                    ui::MessageBox(u"Information", IgnoredNodeMessage(kind), ui::Icon::Information);
+            });
+            if (ignored > SingleIgnoredNodeBoxes)
+                ui::MessageBox(u"Information", FurtherIgnoredNodesMessage(ignored - SingleIgnoredNodeBoxes),
+                               ui::Icon::Information);
+        }
+
+        XmlFormat(Document, XmlFormatReformat, 3);
+        XmlSaveFile(Document, path + u"_Formatiert.xml");
+        XmlFreeDocument(Document);
+    }
+
+    // The panel takes its copy of the scratch list before its rows are made,
+    // so that each row's key can lead straight to the panel's own record.
+    p.records.CopyFrom(ScratchList());
+
+    const int list = Widget(panel, ContactListWidget);
+    ui::ClearItems(list);
+    for (const ContactRow& row : BuildContactRows(p.records)) {
+        const std::uint64_t key = p.NewKey();
+        p.contactByKey.emplace(key, row.contact);
+        ui::AddItem(list, -1, RowText(row.nr, row.id, row.name, row.telefon), key);
+    }
+    ui::SetText(Widget(panel, NameFieldWidget), PhonebookName());
+    SetCountLabel(panel);
+}
+
+// New phonebook ------------------------------------------------------------------
+
+void NewPhonebook(int panel)
+{
+    if (!ValidPanel(panel))
+        return;
+    PhonebookPanel& p = Panel(panel);
+    const std::u16string name = u"Neu_" + DateMask(u"%yy%mm%dd%hh%ii", CurrentLocalDate());
+
+    ui::SetText(Widget(panel, NameFieldWidget), name);
+    ui::SetText(Widget(panel, FileFieldWidget), p.rememberedDirectory + name + u".xml");
+    ui::ClearItems(Widget(panel, ContactListWidget));
+    SetCountLabel(panel);
+
+    ClearPanelRecords(p);
+    NodeRecord phonebooks;
+    phonebooks.nr = u"0" + Suffix(panel);
+    phonebooks.depth = 0;
+    phonebooks.name = u"phonebooks";
+    p.records.Append(std::move(phonebooks));
+
+    NodeRecord phonebook;
+    phonebook.nr = u"1" + Suffix(panel);
+    phonebook.depth = 1;
+    phonebook.name = u"phonebook";
+    AppendAttributeField(phonebook.attributes, u"owner", u"1");
+    AppendAttributeField(phonebook.attributes, u"name", name);
+    p.records.Append(std::move(phonebook));
+}
+
+// Marking and transfer -----------------------------------------------------------
+
+void TickMarkedRows(int panel)
+{
+    if (ValidPanel(panel))
+        SetStateOfMarkedRows(panel, ui::RowTicked);
+}
+
+void UntickMarkedRows(int panel)
+{
+    if (ValidPanel(panel))
+        SetStateOfMarkedRows(panel, 0);
+}
+
+void CopyContacts(int panel)
+{
+    if (!ValidPanel(panel))
+        return;
+    const int list = Widget(panel, ContactListWidget);
+    const int n = ui::CountItems(list);
+    for (int i = 0; i < n; ++i) {
+        if (ui::GetItemState(list, i) & ui::RowTicked) {
+            GiveRowContact(panel, i, false);
+            ui::SetItemState(list, i, 0);
+        }
+    }
+    RefreshCountLabels();
+}
+
+void MoveContacts(int panel)
+{
+    if (!ValidPanel(panel))
+        return;
+    const int list = Widget(panel, ContactListWidget);
+    // First pass, ascending: every ticked contact goes to the other panel.
+    // Its records are handed over rather than copied and then deleted; the
+    // outcome is the same, without duplicating every record of the move.
+    const int n = ui::CountItems(list);
+    for (int i = 0; i < n; ++i)
+        if (ui::GetItemState(list, i) & ui::RowTicked)
+            GiveRowContact(panel, i, true);
+    // Second pass, descending: the ticked rows go.
+    RemoveTickedRows(panel);
+    RefreshCountLabels();
+}
+
+void DeleteContacts(int panel)
+{
+    if (!ValidPanel(panel))
+        return;
+    RemoveTickedRows(panel);
+    RefreshCountLabels();
+}
+
+// Saving -------------------------------------------------------------------------
+
+void SavePhonebook(int panel)
+{
+    if (!ValidPanel(panel))
+        return;
+    PhonebookPanel& p = Panel(panel);
+    if (!XmlCreateDocument(Document, XmlEncoding::Utf8))
+        return;  // nothing to write with
+    PhonebookName() = ui::GetText(Widget(panel, NameFieldWidget));
+    const std::u16string file = ui::GetText(Widget(panel, FileFieldWidget)) + u"_NEU.xml";
+    bool saved = BuildPhonebookDocument(Document, p.records, PhonebookName());
+    if (saved) {
+        XmlFormat(Document, XmlFormatReformat, 3);
+        XmlFormat(Document, XmlFormatLf, 3);
+        saved = XmlSaveFile(Document, file) != 0;
+    }
+    // A document that lacks some of the records is never written.
+    if (!saved) {
+        ui::MessageBox(u"Fehlermeldung",
+                       u"  Das Telefonbuch kann nicht gespeichert werden.    \n\n  Datei:  " + FilePart(file) +
+                           u"    \n\n  Pfad:   " + DirectoryPart(file) + u"    ",
+                       ui::Icon::Error);
+    }
+}
+
+// Diagnostics --------------------------------------------------------------------
+
+bool PanelRowsInStep(int panel)
+{
+    if (!ValidPanel(panel))
+        return false;
+    PhonebookPanel& p = Panel(panel);
+    const int list = Widget(panel, ContactListWidget);
+    const int n = ui::CountItems(list);
+    if (n < 0 || static_cast<std::size_t>(n) != p.contactByKey.size())
+        return false;
+    RecordList::Node* next = p.records.FirstNode();
+    for (int i = 0; i < n; ++i) {
+        const auto found = p.contactByKey.find(ui::GetItemKey(list, i));
+        if (found == p.contactByKey.end())
+            return false;
+        while (next && next->record.name != u"contact")
+            next = next->next;
+        if (next != found->second || next->record.nr != ui::GetItemText(list, i, 1))
+            return false;
+        next = next->next;
+    }
+    while (next && next->record.name != u"contact")
+        next = next->next;
+    return next == nullptr;
+}

@@ -1,0 +1,202 @@
+// The record list: its current position and every operation on it.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "phonebook/records.h"
+#include "test_support.h"
+
+using nwtest::U16;
+using nwtest::U8;
+
+namespace {
+
+NodeRecord Rec(const char* name)
+{
+    NodeRecord r;
+    r.name = U16(name);
+    return r;
+}
+
+std::string Names(const RecordList& list)
+{
+    std::string out;
+    for (const NodeRecord& r : list)
+        out += U8(r.name);
+    return out;
+}
+
+std::string CurrentName(const RecordList& list)
+{
+    return list.Current() ? U8(list.Current()->name) : "-";
+}
+
+// Backwards through the links, to catch a broken prev pointer.
+std::string NamesBackwards(const RecordList& list)
+{
+    std::string out;
+    for (const RecordList::Node* n = list.LastNode(); n; n = n->prev)
+        out += U8(n->record.name);
+    return out;
+}
+
+RecordList Abc()
+{
+    RecordList list;
+    list.Append(Rec("a"));
+    list.Append(Rec("b"));
+    list.Append(Rec("c"));
+    return list;
+}
+
+TEST(PhonebookRecordList, NextAndPreviousWalkAndStopAtTheEnds)
+{
+    RecordList list = Abc();
+    list.Reset();
+    EXPECT_EQ(CurrentName(list), "-");
+    EXPECT_EQ(U8(list.Next()->name), "a");
+    EXPECT_EQ(U8(list.Next()->name), "b");
+    EXPECT_EQ(U8(list.Next()->name), "c");
+    EXPECT_EQ(list.Next(), nullptr);
+    EXPECT_EQ(CurrentName(list), "c");  // stays on the last record
+    EXPECT_EQ(U8(list.Previous()->name), "b");
+    EXPECT_EQ(U8(list.Previous()->name), "a");
+    EXPECT_EQ(list.Previous(), nullptr);
+    EXPECT_EQ(CurrentName(list), "-");  // before the first
+    EXPECT_EQ(list.Previous(), nullptr);
+    EXPECT_EQ(U8(list.Next()->name), "a");
+
+    RecordList empty;
+    EXPECT_EQ(empty.Next(), nullptr);
+    EXPECT_EQ(empty.Last(), nullptr);
+    EXPECT_EQ(empty.Previous(), nullptr);
+}
+
+TEST(PhonebookRecordList, AddInsertsAfterCurrentOrAtTheFront)
+{
+    RecordList list = Abc();
+    list.Reset();
+    list.Add().name = u"x";  // at the front
+    EXPECT_EQ(CurrentName(list), "x");
+    list.Next();             // a
+    list.Add().name = u"y";  // between a and b
+    list.Last();
+    list.Add().name = u"z";  // at the end
+    EXPECT_EQ(Names(list), "xaybcz");
+    EXPECT_EQ(NamesBackwards(list), "zcbyax");
+    EXPECT_EQ(list.Size(), 6u);
+    EXPECT_TRUE(list.Add().name.empty());  // a new record is empty
+}
+
+TEST(PhonebookRecordList, DeleteCurrentStepsBack)
+{
+    struct Case {
+        int steps;  // Next() calls after Reset before deleting
+        const char* left;
+        const char* current;
+    };
+    const Case cases[] = {{1, "bc", "-"}, {2, "ac", "a"}, {3, "ab", "b"}, {0, "abc", "-"}};
+    for (const Case& c : cases) {
+        RecordList list = Abc();
+        list.Reset();
+        for (int i = 0; i < c.steps; ++i)
+            list.Next();
+        list.DeleteCurrent();
+        EXPECT_EQ(Names(list), c.left) << c.steps;
+        const std::string left = c.left;
+        EXPECT_EQ(NamesBackwards(list), std::string(left.rbegin(), left.rend())) << c.steps;
+        EXPECT_EQ(CurrentName(list), c.current) << c.steps;
+    }
+    RecordList one;
+    one.Append(Rec("a"));
+    one.DeleteCurrent();
+    EXPECT_TRUE(one.Empty());
+    EXPECT_EQ(one.FirstNode(), nullptr);
+    EXPECT_EQ(one.LastNode(), nullptr);
+    one.Append(Rec("b"));  // the list is usable again
+    EXPECT_EQ(Names(one), "b");
+}
+
+TEST(PhonebookRecordList, ClearAndCopyWholeList)
+{
+    RecordList source = Abc();
+    source.FirstNode()->record.nr = u"0 (1)";
+    source.FirstNode()->record.depth = 3;
+    source.FirstNode()->record.attributes = u"a=\"1\"|";
+    source.FirstNode()->record.text = u"t";
+
+    RecordList dest;
+    dest.Append(Rec("old"));
+    dest.CopyFrom(source);
+    EXPECT_EQ(Names(dest), "abc");
+    EXPECT_EQ(NamesBackwards(dest), "cba");
+    EXPECT_EQ(CurrentName(dest), "-");
+    const NodeRecord& first = dest.FirstNode()->record;
+    EXPECT_EQ(first.nr, u"0 (1)");
+    EXPECT_EQ(first.depth, 3);
+    EXPECT_EQ(first.attributes, u"a=\"1\"|");
+    EXPECT_EQ(first.text, u"t");
+    // The copy owns its texts.
+    dest.FirstNode()->record.text = u"changed";
+    EXPECT_EQ(source.FirstNode()->record.text, u"t");
+    EXPECT_EQ(Names(source), "abc");
+
+    dest.CopyFrom(dest);  // copying onto itself keeps the records
+    EXPECT_EQ(Names(dest), "abc");
+
+    dest.Clear();
+    EXPECT_TRUE(dest.Empty());
+    EXPECT_EQ(CurrentName(dest), "-");
+    EXPECT_EQ(dest.Next(), nullptr);
+}
+
+TEST(PhonebookRecordList, EraseKeepsOtherNodesInPlace)
+{
+    RecordList list = Abc();
+    RecordList::Node* a = list.FirstNode();
+    RecordList::Node* b = a->next;
+    RecordList::Node* c = list.LastNode();
+    list.Reset();
+    list.Next();
+    list.Next();  // current b
+    EXPECT_EQ(list.Erase(b), c);
+    EXPECT_EQ(CurrentName(list), "a");
+    EXPECT_EQ(a->next, c);  // the other nodes did not move
+    EXPECT_EQ(c->prev, a);
+    EXPECT_EQ(list.Erase(c), nullptr);
+    EXPECT_EQ(list.LastNode(), a);
+    EXPECT_EQ(list.Size(), 1u);
+}
+
+TEST(PhonebookRecordList, AppendFromMovesARunOfNodes)
+{
+    struct Case {
+        int from, to;  // node indices of the run in "abcde"; to = 5 runs to the end
+        const char* left;
+        const char* moved;
+    };
+    const Case cases[] = {{0, 2, "cde", "xyab"}, {1, 4, "ae", "xybcd"}, {3, 5, "abc", "xyde"}, {0, 5, "", "xyabcde"}};
+    for (const Case& c : cases) {
+        RecordList source;
+        for (const char* n : {"a", "b", "c", "d", "e"})
+            source.Append(Rec(n));
+        std::vector<RecordList::Node*> nodes;
+        for (RecordList::Node* n = source.FirstNode(); n; n = n->next)
+            nodes.push_back(n);
+        RecordList target;
+        target.Append(Rec("x"));
+        target.Append(Rec("y"));
+        RecordList::Node* first = nodes[c.from];
+        EXPECT_EQ(target.AppendFrom(source, first, c.to < 5 ? nodes[c.to] : nullptr), first);
+        EXPECT_EQ(Names(source), c.left);
+        EXPECT_EQ(Names(target), c.moved);
+        const std::string left = c.left, moved = c.moved;
+        EXPECT_EQ(NamesBackwards(source), std::string(left.rbegin(), left.rend()));
+        EXPECT_EQ(NamesBackwards(target), std::string(moved.rbegin(), moved.rend()));
+        EXPECT_EQ(source.Size(), left.size());
+        EXPECT_EQ(target.Size(), moved.size());
+    }
+}
+
+}  // namespace
