@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <limits>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -168,13 +169,18 @@ const DocCase kDocCases[] = {
      "<!DOCTYPE r [\n<!ELEMENT r  ANY>\n]>\n<r/>",
      {{0x68, 2}},
      kDecl + "<!DOCTYPE r [\n<!ELEMENT r ANY>\n]><r/>"},
+    // Reformat converts CDATA line breaks only for CR LF.
+    {"ReformatCdataCrLf",
+     "<r><![CDATA[a\nb]]></r>",
+     {{0x81, 2}},
+     kDecl + "\r\n\r\n<r>\r\n  <![CDATA[a\r\nb]]>\r\n</r>\r\n"},
     // Reindent: existing line breaks get the depth's indentation.
     {"Reindent",
-     "<a>\n<b>\nx\n</b>\n</a>",
+     "<a>\n   <b>\n x\n   </b>\n</a>",
      {{0x100, 2}},
      kDecl + "<a>\n  <b>\n    x\n  </b>\n</a>"},
     {"ReindentCrLf",
-     "<a>\n<b>\nx\n</b>\n</a>",
+     "<a>\n   <b>\n x\n   </b>\n</a>",
      {{0x101, 2}},
      kDecl + "<a>\r\n  <b>\r\n    x\r\n  </b>\r\n</a>"},
     // CR LF pass: every break in every text, children's positions follow.
@@ -308,6 +314,20 @@ TEST_F(XmlDocTest, FormatReformatTextAfterChildren)
     XmlCreateElement(a, u"b");
     XmlFormat(0, 0x82, 3);
     EXPECT_EQ(Body(0), "\n\n<a>\n   <b/>tail\n</a>\n");
+}
+
+// A text too long to build keeps its old form, and the subtree below it is
+// left as it was; the rest of the tree is still reformatted.
+TEST_F(XmlDocTest, FormatReformatKeepsTextThatCannotBeBuilt)
+{
+    ASSERT_NE(XmlCreateDocument(0, XmlEncoding::Utf8), nullptr);
+    XmlNode* e = XmlCreateElement(XmlRootNode(0), u"e");
+    XmlSetNodeText(XmlCreateElement(e, u"f"), u"x\ny");
+    XmlCreateElement(e, u"g");
+    // Two children indented by INT_MAX blanks each pass any text's length.
+    XmlFormat(0, 0x82, std::numeric_limits<int>::max());
+    EXPECT_FALSE(XmlNodeHasText(e));
+    EXPECT_EQ(Body(0), "\n\n<e><f>x\ny</f><g/></e>\n");
 }
 
 // ---------------------------------------------------------------------------

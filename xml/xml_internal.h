@@ -71,6 +71,9 @@ struct XmlNode {
     std::int32_t idAttributeIndex = -1;
     std::int32_t attributeCount = 0;
     std::int32_t spareAttributeSlots = 0;
+    // End of the child chain, kept by everything that appends a child, so
+    // that appending never walks the siblings.
+    XmlNode* lastChild = nullptr;
 };
 
 // Looks a document up by number; nullptr when the number is not in use.
@@ -121,11 +124,6 @@ struct XmlDocument {
     int identity = 0;                    // document number, stored into every node
     bool encodingForced = false;
     XmlParseState* parse = nullptr;      // only while a load runs
-    // Building: the last child appended by XmlCreateElement and its parent, so
-    // that appending many children to one parent does not walk the sibling
-    // chain each time.
-    XmlNode* lastAppendParent = nullptr;
-    XmlNode* lastAppendChild = nullptr;
 };
 
 // Registry helpers for the loader: makes a fresh document under a number

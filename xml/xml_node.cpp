@@ -111,13 +111,11 @@ XmlNode* XmlCreateElement(XmlNode* parent, const std::u16string& name)
     if (parent == doc->rootNode && doc->mainNode)
         return nullptr;  // one document element per document
 
-    // Find the last child; a child appended here before is a shortcut into
-    // the sibling chain (nodes are never removed, so it stays a child).
-    XmlNode* last = nullptr;
-    if (parent->firstChild) {
+    // The end of the child chain: cached, or walked to for a chain that was
+    // linked some other way.
+    XmlNode* last = parent->lastChild;
+    if (!last && parent->firstChild) {
         last = parent->firstChild;
-        if (doc->lastAppendParent == parent && doc->lastAppendChild && doc->lastAppendChild->parent == parent)
-            last = doc->lastAppendChild;
         while (last->nextSibling)
             last = last->nextSibling;
     }
@@ -137,8 +135,7 @@ XmlNode* XmlCreateElement(XmlNode* parent, const std::u16string& name)
     }
     if (!doc->mainNode && parent == doc->rootNode)
         doc->mainNode = node;
-    doc->lastAppendParent = parent;
-    doc->lastAppendChild = node;
+    parent->lastChild = node;
     XmlStrSetHeap(node->name, name);  // left absent when memory runs out
     return node;
 }

@@ -313,6 +313,7 @@ XmlNode* OpenNode(XmlParseState* st, std::int16_t kind)
     } else {
         top.node->firstChild = node;
     }
+    top.node->lastChild = node;
     top.sinceChild = 0;
     st->open[st->openCount++] = XmlOpenNode{node, nullptr, st->len, 0};
     return node;

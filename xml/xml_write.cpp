@@ -7,6 +7,8 @@
 #include "xml/xml_internal.h"
 
 #include <cerrno>
+#include <climits>
+#include <cstdlib>
 #include <cstdint>
 #include <cstring>
 #include <functional>
@@ -473,9 +475,17 @@ int XmlSaveFileEx(int document, const std::u16string& path, unsigned saveFlags)
     XmlDocument* doc = XmlFindDocument(document);
     if (!doc)
         return 0;
-    const std::string target = XmlPathToNative(path);
+    std::string target = XmlPathToNative(path);
     if (target.find('\0') != std::string::npos || target.back() == '/')
         return 0;
+    // A symbolic link stays: the file it points to is replaced.
+    struct stat link;
+    if (::lstat(target.c_str(), &link) == 0 && S_ISLNK(link.st_mode)) {
+        if (char* real = ::realpath(target.c_str(), nullptr)) {
+            target = real;
+            std::free(real);
+        }
+    }
 
     const std::string dir = DirectoryOf(target);
     std::string temp = (dir == "/" ? std::string() : dir) + "/.nw-save-XXXXXX";
