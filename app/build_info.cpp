@@ -1,0 +1,48 @@
+// The build information in the main window's title.
+//
+// The build tool is the compiler that made the program ("GCC v12.2",
+// "Clang v14.0"); the build date is the day CMake configured the build tree
+// (NW_BUILD_DATE as yyyymmdd); the build directory is only the last component
+// of the CMake build tree (NW_BUILD_DIRECTORY, e.g. "build"), so that no
+// machine's full path ends up in the program.
+#include "app/build_info.h"
+
+#include "phonebook/text.h"
+
+#ifndef NW_BUILD_DATE
+#define NW_BUILD_DATE 19700101
+#endif
+#ifndef NW_BUILD_DIRECTORY
+#define NW_BUILD_DIRECTORY "build"
+#endif
+
+namespace app {
+
+std::u16string BuildToolText()
+{
+#if defined(__clang__)
+    return u"Clang v" + DecimalText(__clang_major__) + u"." + DecimalText(__clang_minor__);
+#elif defined(__GNUC__)
+    return u"GCC v" + DecimalText(__GNUC__) + u"." + DecimalText(__GNUC_MINOR__);
+#else
+    return u"C++ v0.0";
+#endif
+}
+
+std::u16string BuildArchitectureText() { return sizeof(void*) == 8 ? u"64" : u"86"; }
+
+std::int64_t BuildDate()
+{
+    constexpr long date = NW_BUILD_DATE;
+    return DateFromParts(int(date / 10000), int(date / 100 % 100), int(date % 100), 0, 0, 0);
+}
+
+std::u16string BuildDirectoryText() { return Utf8ToUtf16(NW_BUILD_DIRECTORY); }
+
+std::u16string BuildInformationText()
+{
+    return u"     [" + BuildToolText() + u" (x" + BuildArchitectureText() + u")" + u"  -  Unicode" + u"  -  " +
+           DateMask(u"%dd.%mm.%yyyy", BuildDate()) + u"  -  " + BuildDirectoryText() + u"]";
+}
+
+}  // namespace app

@@ -1,0 +1,267 @@
+#include "app/settings_file.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <fcntl.h>
+#include <fstream>
+#include <iterator>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "phonebook/text.h"
+
+namespace {
+
+SettingsWriteFunction& WriteFunction()
+{
+    static SettingsWriteFunction function;
+    return function;
+}
+
+long long WriteBytes(int fd, const char* data, std::size_t size)
+{
+    if (const auto& function = WriteFunction())
+        return function(fd, data, size);
+    return ::write(fd, data, size);
+}
+
+bool IsBlank(char16_t c) { return c == u' ' || c == u'\t'; }
+
+char16_t FoldCase(char16_t c) { return (c >= u'a' && c <= u'z') ? char16_t(c - u'a' + u'A') : c; }
+
+bool SameKey(std::u16string_view a, std::u16string_view b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (FoldCase(a[i]) != FoldCase(b[i]))
+            return false;
+    return true;
+}
+
+std::u16string_view TrimEnd(std::u16string_view text)
+{
+    while (!text.empty() && IsBlank(text.back()))
+        text.remove_suffix(1);
+    return text;
+}
+
+std::u16string_view TrimStart(std::u16string_view text)
+{
+    while (!text.empty() && IsBlank(text.front()))
+        text.remove_prefix(1);
+    return text;
+}
+
+// A file that starts with the UTF-8 byte-order mark (and has more than it) is
+// UTF-8; anything else is taken byte by byte as ISO 8859-1.
+std::u16string DecodeFile(std::string_view bytes)
+{
+    if (bytes.size() > 2 && bytes.substr(0, 3) == "\xEF\xBB\xBF")
+        return Utf8ToUtf16(std::string(bytes.substr(3)));
+    std::u16string text;
+    text.reserve(bytes.size());
+    for (char c : bytes)
+        text.push_back(static_cast<unsigned char>(c));
+    return text;
+}
+
+void WriteAll(int fd, const std::string& bytes, bool& ok)
+{
+    std::size_t done = 0;
+    while (ok && done < bytes.size()) {
+        long long n = WriteBytes(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            ok = false;
+        else
+            done += static_cast<std::size_t>(n);
+    }
+}
+
+// The permissions a newly created file would get; mkstemp makes 0600.
+mode_t NewFileMode(const std::filesystem::path& target)
+{
+    struct stat old {};
+    if (::stat(target.c_str(), &old) == 0 && S_ISREG(old.st_mode))
+        return old.st_mode & 07777;
+    mode_t mask = ::umask(0);
+    ::umask(mask);
+    return 0666 & ~mask;
+}
+
+void SyncDirectory(const std::filesystem::path& directory)
+{
+    int fd = ::open(directory.empty() ? "." : directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) {
+        ::fsync(fd);
+        ::close(fd);
+    }
+}
+
+}  // namespace
+
+void SetSettingsWriteFunction(SettingsWriteFunction write) { WriteFunction() = std::move(write); }
+
+SettingsFile::~SettingsFile() { DropTemporary(); }
+
+bool SettingsFile::OpenForReading(const std::filesystem::path& file)
+{
+    DropTemporary();
+    entries_.clear();
+    written_ = false;
+    createFailed_ = false;
+    std::ifstream in(file, std::ios::binary);
+    if (!in)
+        return false;
+    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (in.bad())
+        return false;
+    Parse(bytes);
+    return true;
+}
+
+void SettingsFile::Parse(std::string_view bytes)
+{
+    entries_.clear();
+    const std::u16string text = DecodeFile(bytes);
+    std::u16string_view rest = text;
+    while (!rest.empty()) {
+        std::size_t end = rest.find_first_of(u"\r\n");
+        std::u16string_view line = rest.substr(0, end);
+        rest = end == std::u16string_view::npos ? std::u16string_view() : rest.substr(end + 1);
+
+        line = TrimStart(line);
+        if (line.empty() || line.front() == u';')
+            continue;
+        if (line.front() == u'[')
+            break;  // only the key lines before the first group header count
+        std::size_t equals = line.find(u'=');
+        std::u16string_view key = TrimEnd(line.substr(0, equals));
+        std::u16string_view value =
+            equals == std::u16string_view::npos ? std::u16string_view() : TrimStart(line.substr(equals + 1));
+        entries_.push_back({std::u16string(key), std::u16string(value)});
+    }
+}
+
+const SettingsFile::Entry* SettingsFile::Find(std::u16string_view key) const
+{
+    for (const Entry& entry : entries_)
+        if (SameKey(entry.key, key))
+            return &entry;
+    return nullptr;
+}
+
+std::u16string SettingsFile::ReadText(std::u16string_view key, const std::u16string& fallback) const
+{
+    const Entry* entry = Find(key);
+    return entry ? std::u16string(TrimEnd(entry->value)) : fallback;
+}
+
+std::int32_t SettingsFile::ReadInteger(std::u16string_view key, std::int32_t fallback) const
+{
+    const Entry* entry = Find(key);
+    if (!entry)
+        return fallback;
+    std::u16string_view value = entry->value;
+    std::size_t i = 0;
+    while (i < value.size() && (IsBlank(value[i]) || value[i] == u'\v' || value[i] == u'\f'))
+        ++i;
+    bool negative = false;
+    if (i < value.size() && (value[i] == u'+' || value[i] == u'-'))
+        negative = value[i++] == u'-';
+    long long magnitude = 0;
+    for (; i < value.size() && value[i] >= u'0' && value[i] <= u'9'; ++i) {
+        magnitude = magnitude * 10 + (value[i] - u'0');
+        if (magnitude > static_cast<long long>(INT32_MAX) + 1)
+            magnitude = static_cast<long long>(INT32_MAX) + 1;
+    }
+    long long result = negative ? -magnitude : magnitude;
+    if (result > INT32_MAX)
+        result = INT32_MAX;
+    return static_cast<std::int32_t>(result);
+}
+
+bool SettingsFile::CreateForWriting(const std::filesystem::path& file)
+{
+    DropTemporary();
+    entries_.clear();
+    written_ = false;
+    createFailed_ = true;
+    target_ = file;
+    std::string pattern = (file.parent_path() / ("." + file.filename().string() + ".XXXXXX")).string();
+    int fd = ::mkstemp(pattern.data());
+    if (fd < 0)
+        return false;
+    ::fchmod(fd, NewFileMode(file));
+    temporaryFd_ = fd;
+    temporary_ = pattern;
+    createFailed_ = false;
+    return true;
+}
+
+void SettingsFile::WriteText(std::u16string_view key, const std::u16string& value)
+{
+    written_ = true;
+    for (Entry& entry : entries_) {
+        if (SameKey(entry.key, key)) {
+            entry.value = value;
+            return;
+        }
+    }
+    entries_.push_back({std::u16string(key), value});
+}
+
+void SettingsFile::WriteInteger(std::u16string_view key, std::int32_t value)
+{
+    WriteText(key, DecimalText(value));
+}
+
+std::string SettingsFile::WrittenForm() const
+{
+    std::string bytes = "\xEF\xBB\xBF\r\n";
+    for (const Entry& entry : entries_)
+        bytes += Utf16ToUtf8(entry.key) + " = " + Utf16ToUtf8(entry.value) + "\r\n";
+    return bytes;
+}
+
+bool SettingsFile::Close()
+{
+    if (temporaryFd_ < 0) {
+        // Opened for reading only, or the file could not be created.
+        bool ok = !(createFailed_ && written_);
+        createFailed_ = false;
+        written_ = false;
+        return ok;
+    }
+    if (!written_) {
+        DropTemporary();
+        return true;
+    }
+    bool ok = true;
+    WriteAll(temporaryFd_, WrittenForm(), ok);
+    ok = ok && ::fsync(temporaryFd_) == 0;
+    ok = (::close(temporaryFd_) == 0) && ok;
+    temporaryFd_ = -1;
+    ok = ok && ::rename(temporary_.c_str(), target_.c_str()) == 0;
+    if (!ok) {
+        DropTemporary();
+        return false;
+    }
+    temporary_.clear();
+    written_ = false;
+    SyncDirectory(target_.parent_path());
+    return true;
+}
+
+void SettingsFile::DropTemporary()
+{
+    if (temporaryFd_ >= 0)
+        ::close(temporaryFd_);
+    temporaryFd_ = -1;
+    if (!temporary_.empty())
+        ::unlink(temporary_.c_str());
+    temporary_.clear();
+}

@@ -1,0 +1,77 @@
+#pragma once
+// Nummernwerk.ini: the small key file that remembers each panel's last
+// directory and the tooltip switch (where it lies: settings_location.h).
+//
+// Reading is lenient (any encoding the file may have been edited in, comments,
+// groups, odd spacing); writing always produces the one fixed form:
+//   EF BB BF, CR LF, then "Key = value" CR LF per key.
+//
+// Writing is atomic: CreateForWriting opens a temporary file in the target's
+// directory, Close writes the whole content there, flushes it to the disk and
+// only then renames it over the target. A failure at any point removes the
+// temporary file and leaves an existing settings file exactly as it was.
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+class SettingsFile {
+public:
+    SettingsFile() = default;
+    ~SettingsFile();
+    SettingsFile(const SettingsFile&) = delete;
+    SettingsFile& operator=(const SettingsFile&) = delete;
+
+    // Reads and parses the whole file; false when it cannot be read, in which
+    // case every read returns its default.
+    bool OpenForReading(const std::filesystem::path& file);
+    // Parses file bytes as OpenForReading would.
+    void Parse(std::string_view bytes);
+
+    // The value of the first key line before the first group header whose key
+    // matches (letters A-Z compared without case), trailing blanks and tabs
+    // removed; fallback when there is no such key.
+    std::u16string ReadText(std::u16string_view key, const std::u16string& fallback) const;
+    // Leading white space, optional sign, decimal digits up to the first other
+    // character; 0 when no digit follows; saturates at the 32-bit limits.
+    std::int32_t ReadInteger(std::u16string_view key, std::int32_t fallback) const;
+
+    // Starts a new, empty content for file and creates the temporary file
+    // that Close fills. false when the directory does not take a new file.
+    bool CreateForWriting(const std::filesystem::path& file);
+    // Sets a key: an existing key keeps its place, a new one goes last.
+    void WriteText(std::u16string_view key, const std::u16string& value);
+    void WriteInteger(std::u16string_view key, std::int32_t value);
+    // Finishes what CreateForWriting began: when anything was written, puts
+    // the content in place of the target; otherwise drops the temporary file.
+    // true when the target now holds the written content (or nothing had to
+    // be written). A file opened for reading is never rewritten.
+    bool Close();
+
+    // The bytes Close writes for the keys written so far.
+    std::string WrittenForm() const;
+
+private:
+    struct Entry {
+        std::u16string key;
+        std::u16string value;
+    };
+    const Entry* Find(std::u16string_view key) const;
+    void DropTemporary();
+
+    std::vector<Entry> entries_;
+    std::filesystem::path target_;
+    std::filesystem::path temporary_;
+    int temporaryFd_ = -1;
+    bool written_ = false;
+    bool createFailed_ = false;
+};
+
+// How the bytes reach the temporary file: like POSIX write(), returns the
+// number of bytes taken (possibly fewer than asked) or -1 with errno set.
+// Tests install one that fails part-way; an empty function restores write().
+using SettingsWriteFunction = std::function<long long(int fd, const char* data, std::size_t size)>;
+void SetSettingsWriteFunction(SettingsWriteFunction write);

@@ -1,0 +1,384 @@
+// The event loop on the real toolkit: real clicks on the real widgets, then
+// the loop handles what they queued. Effects are observed on rows, labels,
+// fields and files.
+#include <QAbstractButton>
+#include <QAbstractItemModel>
+#include <QApplication>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QTableView>
+#include <QWidget>
+
+#include <filesystem>
+#include <set>
+#include <ostream>
+#include <string>
+
+#include "app/information_window.h"
+#include "app/main_window.h"
+#include "app_fixture.h"
+#include "phonebook/phonebook.h"
+#include "phonebook/text.h"
+
+namespace fs = std::filesystem;
+using apptest::AppTest;
+using apptest::PhonebookXml;
+using nwtest::U16;
+using nwtest::U8;
+
+namespace {
+
+void Click(int widget)
+{
+    auto* button = qobject_cast<QAbstractButton*>(ui::qt::WidgetObject(widget));
+    ASSERT_NE(button, nullptr) << "widget " << widget;
+    button->click();
+}
+
+int Rows(int panel) { return ui::CountItems(app::InPanel(panel, app::ContactList)); }
+
+// Tick marks of rows 0 to 2 as "T" (ticked) or "." (not).
+std::string Ticks(int panel)
+{
+    std::string ticks;
+    for (int row = 0; row < 3; ++row)
+        ticks += ui::GetItemState(app::InPanel(panel, app::ContactList), row) & ui::RowTicked ? 'T' : '.';
+    return ticks;
+}
+
+std::set<std::string> Files(const fs::path& dir)
+{
+    std::set<std::string> names;
+    for (const auto& entry : fs::recursive_directory_iterator(dir))
+        names.insert(fs::relative(entry.path(), dir).string());
+    return names;
+}
+
+class AppDispatch : public AppTest {
+protected:
+    void SetUp() override
+    {
+        fs::create_directory(dir_ / "daten");
+        nwtest::WriteFileBytes(dir_ / "daten" / "links.xml",
+                               PhonebookXml("Links", {{"J\xC3\xBCrgen M\xC3\xBCller", "030 5550101"},
+                                                      {"K\xC3\xA4the Sch\xC3\xA4" "fer", "089 5550102"},
+                                                      {"Bj\xC3\xB6rn Fu\xC3\x9F", "0151 5550103"}}));
+        nwtest::WriteFileBytes(dir_ / "daten" / "rechts.xml",
+                               PhonebookXml("Rechts", {{"S\xC3\xB6ren B\xC3\xA4" "cker", "040 5550201"},
+                                                       {"Zo\xC3\xAB Kr\xC3\xA4mer", "0711 5550202"},
+                                                       {"G\xC3\xBCnther H\xC3\xB6lzel", "0351 5550203"}}));
+        nwtest::WriteFileBytes(dir_ / "daten" / "vier.xml",
+                               PhonebookXml("Vier", {{"A", "1"}, {"B", "2"}, {"C", "3"}, {"D", "4"}}));
+    }
+    void TearDown() override
+    {
+        SetClock({});
+        AppTest::TearDown();
+    }
+
+    std::u16string DataFile(const char* name) const { return U16((dir_ / "daten" / name).string()); }
+
+    // "Laden" pressed in a panel, the dialog answered with file.
+    void Load(int panel, const char* file)
+    {
+        ui::SetNextOpenFileAnswer(DataFile(file));
+        Click(app::InPanel(panel, app::LoadButton));
+        ASSERT_TRUE(app::HandlePendingEvents());
+    }
+
+    // Both panels loaded; in each, row 0 marked and ticked, row 1 marked
+    // only, row 2 ticked only.
+    void LoadBothAndMark()
+    {
+        Load(1, "links.xml");
+        Load(2, "rechts.xml");
+        for (int panel : {1, 2}) {
+            const int list = app::InPanel(panel, app::ContactList);
+            ASSERT_EQ(ui::CountItems(list), 3);
+            ui::SetItemState(list, 0, ui::RowSelected | ui::RowTicked);
+            ui::SetItemState(list, 1, ui::RowSelected);
+            ui::SetItemState(list, 2, ui::RowTicked);
+        }
+    }
+};
+
+// --- every panel button reaches its operation with its own panel ---------
+
+struct ButtonCase {
+    const char* name;
+    int button;  // panel 1's number
+    int panel;
+    int rowsHere, rowsOther;             // after the press
+    const char* ticksHere;               // rows 0-2 afterwards, nullptr: not looked at
+    const char* ticksOther;
+};
+
+void PrintTo(const ButtonCase& c, std::ostream* os) { *os << c.name; }
+
+// clang-format off
+const ButtonCase kButtons[] = {
+    {"Neu1",          app::NewButton,    1, 0, 3, nullptr, "T.T"},
+    {"Neu2",          app::NewButton,    2, 0, 3, nullptr, "T.T"},
+    {"Laden1",        app::LoadButton,   1, 4, 3, "...",   "T.T"},
+    {"Laden2",        app::LoadButton,   2, 4, 3, "...",   "T.T"},
+    {"Speichern1",    app::SaveButton,   1, 3, 3, "T.T",   "T.T"},
+    {"Speichern2",    app::SaveButton,   2, 3, 3, "T.T",   "T.T"},
+    {"APlus1",        app::TickButton,   1, 3, 3, "TTT",   "T.T"},
+    {"APlus2",        app::TickButton,   2, 3, 3, "TTT",   "T.T"},
+    {"AMinus1",       app::UntickButton, 1, 3, 3, "..T",   "T.T"},
+    {"AMinus2",       app::UntickButton, 2, 3, 3, "..T",   "T.T"},
+    {"Kopieren1",     app::CopyButton,   1, 3, 5, nullptr, "T.T"},
+    {"Kopieren2",     app::CopyButton,   2, 3, 5, nullptr, "T.T"},
+    {"Verschieben1",  app::MoveButton,   1, 1, 5, nullptr, "T.T"},
+    {"Verschieben2",  app::MoveButton,   2, 1, 5, nullptr, "T.T"},
+    {"Loeschen1",     app::DeleteButton, 1, 1, 3, nullptr, "T.T"},
+    {"Loeschen2",     app::DeleteButton, 2, 1, 3, nullptr, "T.T"},
+};
+// clang-format on
+
+class AppDispatchButtons : public AppDispatch, public ::testing::WithParamInterface<ButtonCase> {};
+
+TEST_P(AppDispatchButtons, PressRunsOperationOnItsPanel)
+{
+    const ButtonCase& c = GetParam();
+    const int here = c.panel;
+    const int other = 3 - c.panel;
+    Start();
+    LoadBothAndMark();
+    const std::u16string otherName = ui::GetText(app::InPanel(other, app::NameField));
+    const std::u16string otherFile = ui::GetText(app::InPanel(other, app::FileField));
+    ASSERT_EQ(otherName, other == 1 ? u"Links" : u"Rechts");
+    SetClock([] { return DateFromParts(2024, 3, 5, 14, 7, 0); });
+    if (c.button == app::LoadButton)
+        ui::SetNextOpenFileAnswer(DataFile("vier.xml"));
+
+    Click(app::InPanel(here, c.button));
+    EXPECT_EQ(ui::PendingEventCount(), 1);
+    EXPECT_TRUE(app::HandlePendingEvents());
+    EXPECT_EQ(ui::PendingEventCount(), 0);
+
+    EXPECT_EQ(Rows(here), c.rowsHere);
+    EXPECT_EQ(Rows(other), c.rowsOther);
+    EXPECT_EQ(ui::GetText(app::InPanel(here, app::CountLabel)), u" Anz.: " + DecimalText(c.rowsHere));
+    EXPECT_EQ(ui::GetText(app::InPanel(other, app::CountLabel)), u" Anz.: " + DecimalText(c.rowsOther));
+    if (c.ticksHere) {
+        EXPECT_EQ(Ticks(here), c.ticksHere);
+    }
+    EXPECT_EQ(Ticks(other), c.ticksOther);
+    EXPECT_EQ(ui::GetText(app::InPanel(other, app::NameField)), otherName);
+    EXPECT_EQ(ui::GetText(app::InPanel(other, app::FileField)), otherFile);
+
+    const std::string hereFile = here == 1 ? "links.xml" : "rechts.xml";
+    const std::string otherSaved = (other == 1 ? "links.xml" : "rechts.xml") + std::string("_NEU.xml");
+    EXPECT_FALSE(fs::exists(dir_ / "daten" / otherSaved));
+    switch (c.button) {
+    case app::NewButton:
+        EXPECT_EQ(ui::GetText(app::InPanel(here, app::NameField)), u"Neu_2403051407");
+        break;
+    case app::LoadButton:
+        EXPECT_EQ(ui::GetText(app::InPanel(here, app::NameField)), u"Vier");
+        EXPECT_EQ(ui::GetText(app::InPanel(here, app::FileField)), DataFile("vier.xml"));
+        EXPECT_TRUE(fs::exists(dir_ / "daten" / "vier.xml_Formatiert.xml"));
+        break;
+    case app::SaveButton:
+        EXPECT_TRUE(fs::exists(dir_ / "daten" / (hereFile + "_NEU.xml")));
+        break;
+    default:
+        EXPECT_FALSE(fs::exists(dir_ / "daten" / (hereFile + "_NEU.xml")));
+        break;
+    }
+    EXPECT_TRUE(ui::RecordedMessages().empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(AppDispatch, AppDispatchButtons, ::testing::ValuesIn(kButtons),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(AppDispatch, LoadDialogStartsInRememberedDirectoryOfItsPanel)
+{
+    fs::create_directory(dir_ / "eins");
+    fs::create_directory(dir_ / "zwei");
+    const std::string eins = (dir_ / "eins").string() + "/";
+    const std::string zwei = (dir_ / "zwei").string() + "/";
+    Start("Telefonbuch1 = " + eins + "\r\nTelefonbuch2 = " + zwei + "\r\n");
+    Load(2, "rechts.xml");
+    Load(1, "links.xml");
+    const auto& dialogs = ui::RecordedFileDialogs();
+    ASSERT_EQ(dialogs.size(), 2u);
+    EXPECT_EQ(dialogs[0].initialPath, U16(zwei));
+    EXPECT_EQ(dialogs[1].initialPath, U16(eins));
+    EXPECT_EQ(Rows(1), 3);
+    EXPECT_EQ(Rows(2), 3);
+}
+
+// --- widgets outside the table run nothing ---------------------------------
+
+struct Snapshot {
+    std::u16string texts[2][4];
+    std::string ticks[2];
+    int rows[2];
+    std::set<std::string> files;
+    std::int32_t toolTip;
+    bool informationOpen;
+
+    bool operator==(const Snapshot&) const = default;
+};
+
+class AppDispatchIgnored : public AppDispatch {
+protected:
+    Snapshot Take()
+    {
+        Snapshot s{};
+        for (int panel : {1, 2}) {
+            int i = 0;
+            for (int widget : {app::CountLabel, app::NameField, app::FileField, app::PanelTitle})
+                s.texts[panel - 1][i++] = ui::GetText(app::InPanel(panel, widget));
+            s.ticks[panel - 1] = Ticks(panel);
+            s.rows[panel - 1] = Rows(panel);
+        }
+        s.files = Files(dir_.path());
+        s.toolTip = app::ToolTipSetting();
+        s.informationOpen = ui::WindowExists(app::InformationWindow);
+        return s;
+    }
+
+    // The user's action must reach the loop as an event, and the loop must
+    // change nothing.
+    // ticksAfter: panel 1's rows 0-2 afterwards (a user's own tick shows).
+    template <typename Action>
+    void ExpectNothingRuns(Action action, const char* ticksAfter = "T.T")
+    {
+        Start();
+        LoadBothAndMark();
+        const Snapshot before = Take();
+        const std::size_t dialogs = ui::RecordedFileDialogs().size();
+        action();
+        EXPECT_GE(ui::PendingEventCount(), 1) << "the action raised no event at all";
+        EXPECT_TRUE(app::HandlePendingEvents());
+        EXPECT_EQ(ui::RecordedFileDialogs().size(), dialogs);
+        EXPECT_TRUE(ui::RecordedMessages().empty());
+        Snapshot after = Take();
+        EXPECT_EQ(after.ticks[0], ticksAfter);
+        after.ticks[0] = before.ticks[0];
+        EXPECT_TRUE(after == before);
+    }
+};
+
+TEST_F(AppDispatchIgnored, ClickInContactList)
+{
+    ExpectNothingRuns([] {
+        auto* view = qobject_cast<QTableView*>(ui::qt::WidgetObject(app::ContactList));
+        ASSERT_NE(view, nullptr);
+        const QRect cell = view->visualRect(view->model()->index(1, 3));
+        const QPoint at = cell.center();
+        QMouseEvent press(QEvent::MouseButtonPress, at, view->viewport()->mapToGlobal(at), Qt::LeftButton,
+                          Qt::LeftButton, Qt::NoModifier);
+        QMouseEvent release(QEvent::MouseButtonRelease, at, view->viewport()->mapToGlobal(at), Qt::LeftButton,
+                            Qt::NoButton, Qt::NoModifier);
+        QApplication::sendEvent(view->viewport(), &press);
+        QApplication::sendEvent(view->viewport(), &release);
+    });
+}
+
+TEST_F(AppDispatchIgnored, TickingARowCheckBox)
+{
+    ExpectNothingRuns([] {
+        auto* view = qobject_cast<QTableView*>(ui::qt::WidgetObject(app::ContactList));
+        ASSERT_NE(view, nullptr);
+        // What the view does when the user clicks the box of row 1.
+        view->model()->setData(view->model()->index(1, 0), Qt::Checked, Qt::CheckStateRole);
+    }, "TTT");
+}
+
+TEST_F(AppDispatchIgnored, TypingInNameField)
+{
+    ExpectNothingRuns([] {
+        auto* field = qobject_cast<QLineEdit*>(ui::qt::WidgetObject(app::InPanel(2, app::NameField)));
+        ASSERT_NE(field, nullptr);
+        field->setFocus();
+        QKeyEvent press(QEvent::KeyPress, Qt::Key_X, Qt::NoModifier, QStringLiteral("x"));
+        QApplication::sendEvent(field, &press);
+        field->undo();  // the snapshot compares the text; the event is what counts
+    });
+}
+
+// --- the information window's two widgets and the end of the loop ---------
+
+TEST_F(AppDispatch, ToolTipCheckBoxFromTwoGivesZeroThenOne)
+{
+    Start("ToolTip = 2\r\n");
+    ASSERT_EQ(app::ToolTipSetting(), 2);
+    ASSERT_EQ(ui::GetState(app::ToolTipCheckBox), 1);
+    Click(app::ToolTipCheckBox);
+    ASSERT_TRUE(app::HandlePendingEvents());
+    EXPECT_EQ(app::ToolTipSetting(), 0);
+    EXPECT_EQ(ui::GetState(app::ToolTipCheckBox), 0);
+    Click(app::ToolTipCheckBox);
+    ASSERT_TRUE(app::HandlePendingEvents());
+    EXPECT_EQ(app::ToolTipSetting(), 1);
+    EXPECT_EQ(ui::GetState(app::ToolTipCheckBox), 1);
+    // Tooltips of this run stay as they were attached: none for 2.
+    EXPECT_TRUE(ui::qt::WidgetObject(app::NewButton)->toolTip().isEmpty());
+}
+
+TEST_F(AppDispatch, SchliessenThenCloseRequestWritesLastSetting)
+{
+    const std::string dir = dir_.path().string() + "/";
+    Start();
+    Click(app::ToolTipCheckBox);  // 1 -> 0
+    Click(app::CloseInformationButton);
+    EXPECT_TRUE(app::HandlePendingEvents());
+    EXPECT_FALSE(ui::WindowExists(app::InformationWindow));
+    EXPECT_FALSE(ui::WidgetExists(app::ToolTipCheckBox));
+    EXPECT_TRUE(ui::WindowExists(app::MainWindow));
+    EXPECT_EQ(app::ToolTipSetting(), 0);
+
+    ui::qt::WindowWidget(app::MainWindow)->close();  // the close box
+    EXPECT_TRUE(ui::WindowExists(app::MainWindow)) << "a close is only a request";
+    EXPECT_FALSE(app::HandlePendingEvents());
+    ShutDown();
+    EXPECT_EQ(SettingsBytes(), "\xEF\xBB\xBF\r\nTelefonbuch1 = " + dir + "\r\nTelefonbuch2 = " + dir +
+                                   "\r\nToolTip = 0\r\n");
+}
+
+TEST_F(AppDispatch, RunEventLoopEndsAtCloseRequestAfterEarlierEvents)
+{
+    Start("ToolTip = 1\r\n");
+    Click(app::ToolTipCheckBox);
+    ui::qt::WindowWidget(app::MainWindow)->close();
+    Click(app::NewButton);  // after the close request: never handled
+    app::RunEventLoop();
+    EXPECT_EQ(app::ToolTipSetting(), 0);
+    EXPECT_EQ(ui::GetText(app::NameField), u"");
+    EXPECT_TRUE(ui::WindowExists(app::InformationWindow));
+}
+
+TEST_F(AppDispatch, CloseRequestWhileInformationWindowOpenEndsProgram)
+{
+    Start();
+    ui::qt::WindowWidget(app::MainWindow)->close();
+    EXPECT_FALSE(app::HandlePendingEvents());
+    ShutDown();
+    EXPECT_FALSE(ui::WindowExists(app::InformationWindow));
+    EXPECT_FALSE(ui::WindowExists(app::MainWindow));
+    EXPECT_TRUE(fs::exists(dir_ / "Nummernwerk.ini"));
+}
+
+TEST_F(AppDispatch, CloseRequestFromInformationWindowAlsoEndsLoop)
+{
+    Start();
+    ui::qt::WindowWidget(app::InformationWindow)->close();
+    EXPECT_FALSE(app::HandlePendingEvents());
+}
+
+TEST_F(AppDispatch, LoadInPanelTwoIsRememberedAtExit)
+{
+    const std::string dir = dir_.path().string() + "/";
+    Start("\xEF\xBB\xBF\r\nTelefonbuch1 = /irgendwo/\r\nTelefonbuch2 = /anderswo/\r\nToolTip = 1\r\n");
+    Load(2, "rechts.xml");
+    ShutDown();
+    EXPECT_EQ(SettingsBytes(), "\xEF\xBB\xBF\r\nTelefonbuch1 = /irgendwo/\r\nTelefonbuch2 = " + dir +
+                                   "daten/\r\nToolTip = 1\r\n");
+}
+
+}  // namespace

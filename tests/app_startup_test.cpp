@@ -1,0 +1,174 @@
+// Start-up reads the settings file into the shell's state; shutdown writes it
+// back in the one written form and frees the fonts.
+#include <QFont>
+
+#include <cerrno>
+#include <filesystem>
+#include <optional>
+#include <ostream>
+#include <string>
+#include <unistd.h>
+
+#include "app/build_info.h"
+#include "app/settings_file.h"
+#include "app_fixture.h"
+#include "phonebook/phonebook.h"
+#include "phonebook/text.h"
+
+namespace fs = std::filesystem;
+using apptest::AppTest;
+using nwtest::U16;
+
+namespace {
+
+constexpr const char* kProgramDirectory = "<program directory>";
+
+struct StartCase {
+    const char* name;
+    std::optional<std::string> settings;
+    std::string telefonbuch1;  // kProgramDirectory stands for the default
+    std::string telefonbuch2;
+    int toolTip;
+};
+
+void PrintTo(const StartCase& c, std::ostream* os) { *os << c.name; }
+
+class AppStartSettings : public AppTest, public ::testing::WithParamInterface<StartCase> {
+protected:
+    std::u16string Expected(const std::string& text) const
+    {
+        return text == kProgramDirectory ? ProgramDirectory() : U16(text);
+    }
+};
+
+TEST_P(AppStartSettings, ReadIntoShellState)
+{
+    const StartCase& c = GetParam();
+    Start(c.settings);
+    EXPECT_EQ(RememberedDirectory(1), Expected(c.telefonbuch1));
+    EXPECT_EQ(RememberedDirectory(2), Expected(c.telefonbuch2));
+    EXPECT_EQ(app::ToolTipSetting(), c.toolTip);
+    EXPECT_EQ(app::ProgramDirectory(), ProgramDirectory());
+    EXPECT_TRUE(ui::RecordedMessages().empty()) << "start-up never asks or reports";
+}
+
+const StartCase kStartCases[] = {
+    {"NoSettingsFile", std::nullopt, kProgramDirectory, kProgramDirectory, 1},
+    {"WrittenForm", "\xEF\xBB\xBF\r\nTelefonbuch1 = /a/\r\nTelefonbuch2 = /b/\r\nToolTip = 0\r\n", "/a/", "/b/", 0},
+    {"HandWrittenLowerCase", "telefonbuch2=/home/anna/\n", kProgramDirectory, "/home/anna/", 1},
+    {"AllKeysInAGroup", "[Nummernwerk]\r\nTelefonbuch1 = /a/\r\nTelefonbuch2 = /b/\r\nToolTip = 0\r\n",
+     kProgramDirectory, kProgramDirectory, 1},
+    {"EmptyValues", "Telefonbuch1 =\r\nTelefonbuch2=\r\nToolTip=\r\n", "", "", 0},
+    {"Latin1Directory", "Telefonbuch1 = /home/j\xFCrgen/\r\n", "/home/j\xC3\xBCrgen/", kProgramDirectory, 1},
+    {"ToolTipTwo", "ToolTip = 2\r\n", kProgramDirectory, kProgramDirectory, 2},
+};
+
+INSTANTIATE_TEST_SUITE_P(AppStartup, AppStartSettings, ::testing::ValuesIn(kStartCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+class AppStartup : public AppTest {};
+
+// Worked out by hand: the old file's comment, group and other key are gone;
+// the three keys follow in their fixed order and form.
+TEST_F(AppStartup, ShutdownRewritesSettingsInWrittenForm)
+{
+    Start("; von Hand\r\nTOOLTIP=2\r\nAnderes = x\r\ntelefonbuch1=/home/j\xFCrgen/\r\n[Gruppe]\r\nTelefonbuch2 = /b/\r\n");
+    ShutDown();
+    EXPECT_EQ(SettingsBytes(), "\xEF\xBB\xBF\r\n"
+                               "Telefonbuch1 = /home/j\xC3\xBCrgen/\r\n"
+                               "Telefonbuch2 = " + dir_.path().string() + "/\r\n"
+                               "ToolTip = 2\r\n");
+}
+
+TEST_F(AppStartup, FirstStartCreatesSettingsFile)
+{
+    Start();
+    ShutDown();
+    const std::string dir = dir_.path().string() + "/";
+    EXPECT_EQ(SettingsBytes(),
+              "\xEF\xBB\xBF\r\nTelefonbuch1 = " + dir + "\r\nTelefonbuch2 = " + dir + "\r\nToolTip = 1\r\n");
+}
+
+TEST_F(AppStartup, FailedSettingsWriteLeavesOldFile)
+{
+    const std::string old = "Telefonbuch1 = /alt/\r\n";
+    Start(old);
+    app::ToolTipSetting() = 0;
+    SetSettingsWriteFunction([](int, const char*, std::size_t) -> long long {
+        errno = ENOSPC;
+        return -1;
+    });
+    ShutDown();
+    SetSettingsWriteFunction({});
+    EXPECT_EQ(SettingsBytes(), old);
+    EXPECT_TRUE(ui::RecordedMessages().empty());
+}
+
+TEST_F(AppStartup, ProgramDirectoryOutsideLatin1)
+{
+    const fs::path sub = dir_ / "\xE7\x94\xA8\xE6\x88\xB7";
+    fs::create_directory(sub);
+    nwtest::WriteFileBytes(sub / "Nummernwerk.ini", "ToolTip = 0\r\n");
+    ui::Init();
+    ui::qt::ResetForTests();
+    ui::RecordMessageBoxes(true);
+    app::StartUp(U16(sub.string() + "/"));
+    running_ = true;
+    EXPECT_EQ(app::ToolTipSetting(), 0);
+    EXPECT_EQ(RememberedDirectory(1), U16(sub.string() + "/"));
+    ShutDown();
+    EXPECT_EQ(nwtest::ReadFileBytes(sub / "Nummernwerk.ini"),
+              "\xEF\xBB\xBF\r\nTelefonbuch1 = " + sub.string() + "/\r\nTelefonbuch2 = " + sub.string() +
+                  "/\r\nToolTip = 0\r\n");
+}
+
+struct FontCase {
+    int number;
+    int pixels;  // at 96 dots per inch
+    bool bold;
+    bool underline;
+};
+
+TEST_F(AppStartup, FontsCreatedAndFreed)
+{
+    Start();
+    ASSERT_EQ(ui::DisplayDpiY(), 96);
+    const FontCase fonts[] = {
+        {app::NormalFont, 13, true, false},
+        {app::HeadingFont, 16, true, true},
+        {app::ListFont, 12, false, false},
+    };
+    for (const FontCase& f : fonts) {
+        SCOPED_TRACE("font " + std::to_string(f.number));
+        ASSERT_TRUE(ui::FontExists(f.number));
+        const QFont* font = ui::qt::FontObject(f.number);
+        ASSERT_NE(font, nullptr);
+        EXPECT_EQ(font->family(), QStringLiteral("Arial"));
+        EXPECT_EQ(ui::FontPixelHeight(f.number), f.pixels);
+        EXPECT_EQ(font->bold(), f.bold);
+        EXPECT_EQ(font->underline(), f.underline);
+    }
+    ShutDown();
+    for (const FontCase& f : fonts)
+        EXPECT_FALSE(ui::FontExists(f.number));
+}
+
+TEST_F(AppStartup, ExecutableDirectoryHoldsTheRunningProgram)
+{
+    const std::u16string dir = app::ExecutableDirectory();
+    ASSERT_FALSE(dir.empty());
+    EXPECT_EQ(dir.back(), u'/');
+    EXPECT_TRUE(fs::is_regular_file(nwtest::U8(dir) + "app_tests"));
+}
+
+TEST(AppBuildInfo, DateIsValidAndDirectoryIsNoPath)
+{
+    const std::u16string date = DateMask(u"%dd.%mm.%yyyy", app::BuildDate());
+    EXPECT_NE(date, u"00.00.0000");
+    EXPECT_NE(app::BuildDate(), -1);
+    const std::u16string dir = app::BuildDirectoryText();
+    EXPECT_FALSE(dir.empty());
+    EXPECT_EQ(dir.find_first_of(u"/\\"), std::u16string::npos);
+}
+
+}  // namespace

@@ -1,0 +1,184 @@
+#!/usr/bin/env bash
+# End-to-end test: starts the real program under its own Xvfb and drives it
+# with the mouse and keyboard at the positions the window layout fixes:
+# close the information window, load a phonebook into each panel through the
+# real file dialog, tick two contacts of panel 1, copy them, save panel 2 and
+# close the main window. Then checks the files the program wrote.
+#
+# Usage: e2e_test.sh <nummernwerk executable> <output folder> <examples folder>
+# Exit code 77 means skipped (a tool is missing).
+set -euo pipefail
+
+exe=$(realpath "$1")
+out=$(realpath -m "${2:-e2e-output}")
+examples=$(realpath "${3:-$(dirname "$0")/../../examples}")
+helper="$(dirname "$(realpath "$0")")/x11_helper.py"
+
+for tool in Xvfb xdotool import convert python3; do
+  if ! command -v "$tool" >/dev/null; then
+    echo "SKIP: $tool is not installed (scripts/deps.sh test installs it)"
+    exit 77
+  fi
+done
+
+work=$(mktemp -d)
+xvfb_pid=""
+app_pid=""
+cleanup() {
+  for pid in $app_pid $xvfb_pid; do
+    kill "$pid" 2>/dev/null || true
+    wait "$pid" 2>/dev/null || true
+  done
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+fail() {
+  echo "FAIL: $*"
+  [ -n "${DISPLAY:-}" ] && import -window root "$out/fehler.png" 2>/dev/null || true
+  exit 1
+}
+
+# Polls a condition every 0.1 s for up to 20 s.
+wait_for() {
+  local what=$1
+  shift
+  for _ in $(seq 1 200); do
+    if "$@" >/dev/null 2>&1; then return 0; fi
+    sleep 0.1
+  done
+  fail "timed out waiting for $what"
+}
+
+# --- the program's folder and two phonebooks --------------------------------
+rm -rf "$out"
+mkdir -p "$out" "$work/programm" "$work/buecher" "$work/home" "$work/runtime"
+chmod 700 "$work/runtime"
+cp "$exe" "$work/programm/nummernwerk"
+cp "$examples/Telefonbuch_Familie.xml" "$work/buecher/eins.xml"
+cp "$examples/Telefonbuch_Arbeit.xml" "$work/buecher/zwei.xml"
+books="$work/buecher/"
+# Written by hand: no byte-order mark, keys in any case, no blanks.
+printf 'telefonbuch1=%s\nTELEFONBUCH2=%s\ntooltip=0\n' "$books" "$books" >"$work/programm/Nummernwerk.ini"
+
+# --- a display of our own -----------------------------------------------------
+exec 3>"$work/display"
+Xvfb -displayfd 3 -screen 0 1920x1080x24 -nolisten tcp >"$out/xvfb.log" 2>&1 &
+xvfb_pid=$!
+exec 3>&-
+wait_for "Xvfb" test -s "$work/display"
+export DISPLAY=":$(head -n1 "$work/display")"
+unset QT_QPA_PLATFORM WAYLAND_DISPLAY
+export HOME="$work/home" XDG_CONFIG_HOME="$work/home/.config" XDG_RUNTIME_DIR="$work/runtime"
+
+(cd "$work" && exec ./programm/nummernwerk) >"$out/nummernwerk.log" 2>&1 &
+app_pid=$!
+
+# --- layout ----------------------------------------------------------------------
+# Panels are containers at x 10 and 820, y 10, with a 1-pixel border; widget
+# positions are inside it. Buttons: x, y, width, height.
+panel_x=(0 10 820)
+panel_y=10
+border=1
+laden=(265 10 55 24)
+speichern=(325 10 80 24)
+kopieren=(540 10 75 24)
+list_y=75
+schliessen=(250 450 120 30)
+
+window_named() { xdotool search --name "$1" 2>/dev/null | head -n1; }
+has_window() { [ -n "$(window_named "$1")" ]; }
+no_window() { [ -z "$(window_named "$1")" ]; }
+
+# Sets X, Y, WIDTH, HEIGHT of a window's client area.
+geometry() { eval "$(xdotool getwindowgeometry --shell "$1")"; }
+
+click_at() { xdotool mousemove --sync "$1" "$2" click 1; }
+
+# press <panel> <button array name>
+press() {
+  local -n b=$2
+  click_at $((main_x + panel_x[$1] + border + b[0] + b[2] / 2)) $((main_y + panel_y + border + b[1] + b[3] / 2))
+}
+
+# load <panel> <file name>: "Laden", then the name typed into the file dialog.
+load() {
+  press "$1" laden
+  wait_for "the file dialog" has_window '^Telefonbuch ausw'
+  local dialog
+  dialog=$(window_named '^Telefonbuch ausw')
+  xdotool windowfocus --sync "$dialog" || true
+  xdotool type --delay 30 "$2"
+  xdotool key Return
+  wait_for "the file dialog to close" no_window '^Telefonbuch ausw'
+  wait_for "the formatted copy of $2" test -s "$books${2}_Formatiert.xml"
+}
+
+# --- drive it ----------------------------------------------------------------------
+wait_for "the main window" has_window '^Nummernwerk  v1\.10'
+wait_for "the information window" has_window '^Nummernwerk - Information$'
+main=$(window_named '^Nummernwerk  v1\.10')
+info=$(window_named '^Nummernwerk - Information$')
+
+geometry "$info"
+[ "$WIDTH" = 620 ] && [ "$HEIGHT" = 500 ] || fail "information window is ${WIDTH}x$HEIGHT"
+click_at $((X + schliessen[0] + schliessen[2] / 2)) $((Y + schliessen[1] + schliessen[3] / 2))
+wait_for "the information window to close" no_window '^Nummernwerk - Information$'
+
+geometry "$main"
+[ "$WIDTH" = 1630 ] && [ "$HEIGHT" = 920 ] || fail "main window is ${WIDTH}x$HEIGHT"
+main_x=$X
+main_y=$Y
+
+load 1 eins.xml
+load 2 zwei.xml
+
+# The rows' check boxes: found on a screenshot of panel 1's check-box column,
+# 10 pixels in from the list's left edge.
+box_x=$((main_x + panel_x[1] + border + 10))
+list_top=$((main_y + panel_y + border + list_y))
+sleep 0.3
+import -window root "$work/liste.png"
+mapfile -t boxes < <(convert "$work/liste.png" -crop "1x200+$box_x+$list_top" +repage -colorspace gray -depth 8 gray:- |
+  python3 "$helper" boxes)
+[ "${#boxes[@]}" -ge 4 ] || fail "found ${#boxes[@]} check boxes in panel 1, expected 4"
+click_at "$box_x" $((list_top + boxes[0]))
+click_at "$box_x" $((list_top + boxes[2]))
+
+press 1 kopieren
+sleep 0.5
+xdotool mousemove 0 0
+import -window root "$out/nach_kopieren.png"
+
+press 2 speichern
+wait_for "the saved phonebook" test -s "${books}zwei.xml_NEU.xml"
+
+python3 "$helper" close "$main"
+for _ in $(seq 1 200); do kill -0 "$app_pid" 2>/dev/null || break; sleep 0.1; done
+kill -0 "$app_pid" 2>/dev/null && fail "the program did not end on the close request"
+status=0
+wait "$app_pid" || status=$?
+app_pid=""
+[ "$status" = 0 ] || fail "exit code $status"
+
+# --- what it wrote ---------------------------------------------------------------------
+cp "$books"*.xml "$work/programm/Nummernwerk.ini" "$out/"
+for copy in eins.xml_Formatiert.xml zwei.xml_Formatiert.xml; do
+  [ -s "$books$copy" ] || fail "$copy is missing"
+done
+
+python3 - "${books}zwei.xml_NEU.xml" <<'EOF' || fail "zwei.xml_NEU.xml does not hold the copied contacts"
+import sys
+import xml.etree.ElementTree as ET
+root = ET.parse(sys.argv[1]).getroot()
+book = root.findall("phonebook")[-1]
+names = [c.findtext("person/realName") for c in book.findall("contact")]
+expected = ["Büro Lüdenscheid", "Sören Bäcker", "Zoë Krämer", "Jürgen Müller", "Björn Öztürk"]
+if root.tag != "phonebooks" or book.get("name") != "Arbeit" or names != expected:
+    sys.exit(f"phonebook {book.get('name')!r} holds {names}")
+EOF
+
+printf '\xEF\xBB\xBF\r\nTelefonbuch1 = %s\r\nTelefonbuch2 = %s\r\nToolTip = 0\r\n' "$books" "$books" >"$work/erwartet.ini"
+cmp "$work/erwartet.ini" "$work/programm/Nummernwerk.ini" || fail "settings file not rewritten as expected"
+
+echo "PASS: loaded, ticked, copied, saved and closed; screenshot in $out/nach_kopieren.png"
