@@ -9,16 +9,16 @@ namespace {
 
 const std::u16string ContactName = u"contact";
 
-bool NeedsEscape(const std::u16string& value)
+bool NeedsEscape(std::u16string_view value)
 {
-    return value.find(u'|') != std::u16string::npos;
+    return value.find(u'|') != std::u16string_view::npos;
 }
 
 }  // namespace
 
 // Attribute text ------------------------------------------------------------------
 
-void AppendAttributeField(std::u16string& attributes, const std::u16string& name, const std::u16string& value)
+void AppendAttributeField(std::u16string& attributes, std::u16string_view name, std::u16string_view value)
 {
     attributes += name;
     attributes += u"=\"";
@@ -115,18 +115,19 @@ FlattenResult FlattenDocument(XmlNode* main, const std::u16string& suffix, Recor
             record.nr.assign(digits + first, digits + sizeof digits / sizeof digits[0]);
             record.nr += suffix;
             record.depth = static_cast<std::int32_t>(ancestors.size());
-            record.name = XmlNodeName(node);
-            const bool isPhonebook = record.name == u"phonebook";
-            if (XmlExamineAttributes(node)) {
-                while (XmlNextAttribute(node)) {
-                    std::u16string name = XmlAttributeName(node);
-                    std::u16string value = XmlAttributeValue(node);
-                    AppendAttributeField(record.attributes, name, value);
-                    if (isPhonebook && name == u"name")
-                        phonebookName = std::move(value);
-                }
+            const std::u16string_view elementName = XmlNodeNameView(node);
+            record.name.assign(elementName);
+            const bool isPhonebook = elementName == u"phonebook";
+            // Views into the document: nothing is copied twice.
+            const int attributeCount = XmlAttributeCount(node);
+            for (int i = 0; i < attributeCount; ++i) {
+                const std::u16string_view name = XmlAttributeNameView(node, i);
+                const std::u16string_view value = XmlAttributeValueView(node, i);
+                AppendAttributeField(record.attributes, name, value);
+                if (isPhonebook && name == u"name")
+                    phonebookName.assign(value);
             }
-            record.text = XmlNodeText(node);
+            record.text.assign(XmlNodeTextView(node));
             out.Append(std::move(record));
             ++result.elements;
             child = XmlFirstChild(node);

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "phonebook/records.h"
@@ -20,7 +21,7 @@
 // "|" in the text is always an escaped one.
 
 // Appends one attribute field to an attributes text.
-void AppendAttributeField(std::u16string& attributes, const std::u16string& name, const std::u16string& value);
+void AppendAttributeField(std::u16string& attributes, std::u16string_view name, std::u16string_view value);
 
 struct AttributePair {
     std::u16string name;

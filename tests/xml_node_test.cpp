@@ -267,6 +267,35 @@ TEST_F(XmlNodeTest, AppendingToALoadedElementGoesAfterItsLastChild)
     EXPECT_EQ(XmlNextSibling(inner), nullptr);
 }
 
+TEST_F(XmlNodeTest, ViewsAgreeWithCopiesAndAreEmptyOutOfRange)
+{
+    XmlNode* a = LoadMain("<a x=\"1\" y=\"&amp;\">t<!--c--><b/></a>");
+    ASSERT_NE(a, nullptr);
+    XmlNode* comment = XmlFirstChild(a);
+    XmlNode* b = XmlNextSibling(comment);
+    // Every node of the document: the copies and the views say the same.
+    for (XmlNode* node : {XmlRootNode(0), a, comment, b}) {
+        EXPECT_EQ(std::u16string(XmlNodeNameView(node)), XmlNodeName(node));
+        EXPECT_EQ(std::u16string(XmlNodeTextView(node)), XmlNodeText(node));
+    }
+    const Attributes expected = {{u"x", u"1"}, {u"y", u"&"}};
+    ASSERT_EQ(XmlAttributeCount(a), 2);
+    for (int i = 0; i < 2; ++i) {
+        EXPECT_EQ(XmlAttributeNameView(a, i), expected[i].first);
+        EXPECT_EQ(XmlAttributeValueView(a, i), expected[i].second);
+    }
+    struct Case {
+        const XmlNode* node;
+        int index;
+    };
+    for (const Case& c : {Case{a, -1}, Case{a, 2}, Case{b, 0}, Case{comment, 0}, Case{nullptr, 0}}) {
+        EXPECT_TRUE(XmlAttributeNameView(c.node, c.index).empty()) << c.index;
+        EXPECT_TRUE(XmlAttributeValueView(c.node, c.index).empty()) << c.index;
+    }
+    EXPECT_TRUE(XmlNodeNameView(nullptr).empty());
+    EXPECT_TRUE(XmlNodeTextView(b).empty());  // absent text
+}
+
 TEST_F(XmlNodeTest, ElementsOfAFreedDocumentAcceptNoChildren)
 {
     XmlCreateDocument(4, XmlEncoding::Utf8);

@@ -93,6 +93,13 @@ int XmlAttributeCount(const XmlNode* node);
 int XmlIdAttributeIndex(const XmlNode* node);  // -1 when none
 unsigned XmlPrecedingTextLength(const XmlNode* node);
 bool XmlNodeHasText(const XmlNode* node);  // false when the text is absent
+// The same strings without a copy: views into the document, valid until the
+// document changes (building, formatting, freeing). Empty for no node, an
+// absent string or an attribute index outside 0 .. XmlAttributeCount - 1.
+std::u16string_view XmlNodeNameView(const XmlNode* node);
+std::u16string_view XmlNodeTextView(const XmlNode* node);
+std::u16string_view XmlAttributeNameView(const XmlNode* node, int index);
+std::u16string_view XmlAttributeValueView(const XmlNode* node, int index);
 
 // Building -----------------------------------------------------------------
 XmlNode* XmlCreateElement(XmlNode* parent, const std::u16string& name);

@@ -19,13 +19,24 @@ bool ValidAttributeIndex(const XmlNode* node)
            node->attributeIterator < node->attributeCount;
 }
 
-// Makes room for one more attribute pair. Arrays parsed into the arena move
-// to the heap on the first growth.
-bool GrowAttributes(XmlNode* node)
+// Elements built by the program take their first attribute slots from the
+// arena, as parsed ones do.
+constexpr std::int32_t FirstAttributeSlots = 4;
+
+// Makes room for one more attribute pair. Arrays in the arena move to the
+// heap on their first growth.
+bool GrowAttributes(XmlNode* node, XmlDocument* doc)
 {
     if (node->spareAttributeSlots > 0)
         return true;
     std::int32_t count = node->attributeCount;
+    if (count == 0 && !node->attributesOnHeap && doc) {
+        if (auto* slots = static_cast<XmlAttr*>(XmlArenaAllocate(doc, FirstAttributeSlots * sizeof(XmlAttr)))) {
+            node->attributes = slots;
+            node->spareAttributeSlots = FirstAttributeSlots;
+            return true;
+        }
+    }
     std::int32_t grow = count / 4 > 4 ? count / 4 : 4;
     std::size_t capacity = static_cast<std::size_t>(count) + static_cast<std::size_t>(grow);
     XmlAttr* grown;
@@ -44,6 +55,27 @@ bool GrowAttributes(XmlNode* node)
     node->attributesOnHeap = true;
     node->spareAttributeSlots = grow;
     return true;
+}
+
+// Fills an absent slot with a copy of v in the document's arena (a heap
+// copy when there is no arena room). Arena strings are never released one
+// by one, so only slots that are filled once take them; a value that
+// replaces another goes to the heap, where the next replacement frees it.
+void SetFresh(XmlStr& s, XmlDocument* doc, std::u16string_view v)
+{
+    if (doc) {
+        const std::size_t bytes = (v.size() + 1) * sizeof(char16_t);
+        if (auto* p = static_cast<char16_t*>(XmlArenaAllocate(doc, bytes, alignof(char16_t)))) {
+            if (!v.empty())
+                std::memcpy(p, v.data(), v.size() * sizeof(char16_t));
+            p[v.size()] = 0;
+            s.p = p;
+            s.n = static_cast<std::uint32_t>(v.size());
+            s.heap = false;
+            return;
+        }
+    }
+    XmlStrSetHeap(s, v);
 }
 
 }  // namespace
@@ -98,6 +130,23 @@ unsigned XmlPrecedingTextLength(const XmlNode* node) { return node ? node->prece
 
 bool XmlNodeHasText(const XmlNode* node) { return node && node->text.present(); }
 
+std::u16string_view XmlNodeNameView(const XmlNode* node) { return node ? node->name.view() : std::u16string_view(); }
+
+std::u16string_view XmlNodeTextView(const XmlNode* node) { return node ? node->text.view() : std::u16string_view(); }
+
+std::u16string_view XmlAttributeNameView(const XmlNode* node, int index)
+{
+    return node && node->attributes && index >= 0 && index < node->attributeCount ? node->attributes[index].name.view()
+                                                                                  : std::u16string_view();
+}
+
+std::u16string_view XmlAttributeValueView(const XmlNode* node, int index)
+{
+    return node && node->attributes && index >= 0 && index < node->attributeCount
+               ? node->attributes[index].value.view()
+               : std::u16string_view();
+}
+
 // ---------------------------------------------------------------------------
 // Building.
 
@@ -136,7 +185,7 @@ XmlNode* XmlCreateElement(XmlNode* parent, const std::u16string& name)
     if (!doc->mainNode && parent == doc->rootNode)
         doc->mainNode = node;
     parent->lastChild = node;
-    XmlStrSetHeap(node->name, name);  // left absent when memory runs out
+    SetFresh(node->name, doc, name);  // left absent when memory runs out
     return node;
 }
 
@@ -144,6 +193,7 @@ void XmlSetAttribute(XmlNode* node, const std::u16string& name, const std::u16st
 {
     if (!node || node->kind != XmlKindElement)
         return;
+    XmlDocument* doc = XmlFindDocument(node->document);
     std::u16string_view key(name);
     for (std::int32_t i = 0; i < node->attributeCount; ++i) {
         XmlAttr& a = node->attributes[i];
@@ -152,12 +202,12 @@ void XmlSetAttribute(XmlNode* node, const std::u16string& name, const std::u16st
             return;
         }
     }
-    if (!GrowAttributes(node))
+    if (!GrowAttributes(node, doc))
         return;
     XmlAttr& a = node->attributes[node->attributeCount];
     a = XmlAttr{};
-    XmlStrSetHeap(a.name, key);
-    XmlStrSetHeap(a.value, value);
+    SetFresh(a.name, doc, key);
+    SetFresh(a.value, doc, value);
     --node->spareAttributeSlots;
     if (EqualsIdIgnoringCase(key))
         node->idAttributeIndex = node->attributeCount;
@@ -166,6 +216,10 @@ void XmlSetAttribute(XmlNode* node, const std::u16string& name, const std::u16st
 
 void XmlSetNodeText(XmlNode* node, const std::u16string& text)
 {
-    if (node)
+    if (!node)
+        return;
+    if (node->text.present())
         XmlStrSetHeap(node->text, text);
+    else
+        SetFresh(node->text, XmlFindDocument(node->document), text);
 }

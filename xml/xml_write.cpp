@@ -23,6 +23,9 @@ namespace {
 
 long long g_writeFailureAfter = -1;
 
+// Size of the writes a save hands to the system.
+constexpr std::size_t StagedWriteBytes = 1 << 16;
+
 // ---------------------------------------------------------------------------
 // Byte sink
 
@@ -57,6 +60,13 @@ public:
 
     bool failed() const { return failed_; }
 
+    // Direct access for the encoders: pieces that fit the free room may be
+    // written at Free() and committed with Commit(), exactly as Put would
+    // have stored them.
+    std::size_t Room() const { return kSize - used_; }
+    unsigned char* Free() { return buffer_ + used_; }
+    void Commit(std::size_t n) { used_ += n; }
+
 private:
     FlushFn flush_;
     unsigned char buffer_[kSize];
@@ -76,6 +86,49 @@ enum class TextMode {
     Attribute,     // attribute value
 };
 
+// The escape of an ASCII character in a mode, or nullptr.
+const char* EscapeOf(char16_t c, TextMode mode)
+{
+    const bool attribute = mode == TextMode::Attribute;
+    if (mode != TextMode::CharData && mode != TextMode::RootCharData && !attribute)
+        return nullptr;
+    switch (c) {
+    case u'<': return "&lt;";
+    case u'>': return "&gt;";
+    case u'&': return "&amp;";
+    case u'\'': return attribute ? "&apos;" : nullptr;
+    case u'"': return attribute ? "&quot;" : nullptr;
+    case u'\n': return attribute ? "&#10;" : nullptr;
+    case u'\r': return attribute ? "&#13;" : nullptr;
+    case u'\t': return attribute ? "&#9;" : nullptr;
+    default: return nullptr;
+    }
+}
+
+// Per mode and ASCII unit: does the unit need an escape? Units that do not
+// are copied as they are on the fast path.
+struct EscapeTable {
+    bool special[5][128];
+    constexpr EscapeTable() : special{}
+    {
+        const TextMode modes[5] = {TextMode::Raw, TextMode::Comment, TextMode::CharData, TextMode::RootCharData,
+                                   TextMode::Attribute};
+        for (int m = 0; m < 5; ++m)
+            for (int c = 0; c < 128; ++c) {
+                const bool attribute = modes[m] == TextMode::Attribute;
+                const bool data = modes[m] == TextMode::CharData || modes[m] == TextMode::RootCharData;
+                special[m][c] = (data || attribute) && (c == '<' || c == '>' || c == '&' ||
+                                                        (attribute && (c == '\'' || c == '"' || c == '\n' ||
+                                                                       c == '\r' || c == '\t')));
+            }
+    }
+};
+constexpr EscapeTable kEscapes;
+
+// Longest piece one code point or escape can become: "&#1114111;" in
+// ISO-8859-1 is 10 bytes, "&apos;" in UTF-16 is 12.
+constexpr std::size_t kLongestPiece = 24;
+
 class Encoder {
 public:
     Encoder(ByteSink& sink, XmlEncoding encoding) : sink_(sink), encoding_(encoding) {}
@@ -91,91 +144,157 @@ public:
         }
     }
 
-    // ASCII markup written as is in the document's encoding.
+    // ASCII markup written as is in the document's encoding; every
+    // character is a piece of its own.
     void Ascii(std::string_view s)
     {
-        for (char c : s)
-            Code(static_cast<unsigned char>(c), false);
+        const std::size_t width = encoding_ == XmlEncoding::Utf16 ? 2 : 1;
+        if (!sink_.failed() && sink_.Room() >= s.size() * width) {
+            unsigned char* out = sink_.Free();
+            if (width == 1) {
+                std::memcpy(out, s.data(), s.size());
+            } else {
+                for (std::size_t i = 0; i < s.size(); ++i) {
+                    out[2 * i] = static_cast<unsigned char>(s[i]);
+                    out[2 * i + 1] = 0;
+                }
+            }
+            sink_.Commit(s.size() * width);
+            return;
+        }
+        for (char c : s) {
+            unsigned char b[kLongestPiece];
+            sink_.Put(b, EncodeCode(b, static_cast<unsigned char>(c), false));
+        }
     }
 
     void Text(std::u16string_view s, TextMode mode)
     {
-        bool lastDash = false;
-        for (std::size_t i = 0; i < s.size(); ++i) {
-            char32_t cp = s[i];
-            if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < s.size() && s[i + 1] >= 0xDC00 && s[i + 1] <= 0xDFFF) {
-                cp = 0x10000 + ((cp - 0xD800) << 10) + (s[i + 1] - 0xDC00);
-                ++i;
-            } else if (cp >= 0xD800 && cp <= 0xDFFF) {
-                cp = 0xFFFD;  // a lone surrogate has no encoding
-            }
-            switch (mode) {
-            case TextMode::Raw:
-                Code(cp, false);
-                break;
-            case TextMode::Comment:
-                if (cp == u'-' && lastDash)
-                    Code(u' ', false);
-                lastDash = cp == u'-';
-                Code(cp, false);
-                break;
-            case TextMode::CharData:
-            case TextMode::RootCharData:
-                if (!Escape(cp, false))
-                    Code(cp, mode == TextMode::CharData);
-                break;
-            case TextMode::Attribute:
-                if (!Escape(cp, true))
-                    Code(cp, true);
-                break;
-            }
+        if (mode == TextMode::Comment) {
+            CommentText(s);
+            return;
         }
-        if (mode == TextMode::Comment && lastDash)
-            Code(u' ', false);
+        const bool reference = mode == TextMode::CharData || mode == TextMode::Attribute;
+        const bool* special = kEscapes.special[static_cast<int>(mode)];
+        const char16_t* p = s.data();
+        const char16_t* const end = p + s.size();
+        while (p < end) {
+            if (sink_.failed())
+                return;
+            if (sink_.Room() < 2 * kLongestPiece) {
+                // Near the end of the buffer: one piece at a time, flushing
+                // the buffer when the piece does not fit.
+                unsigned char b[kLongestPiece];
+                char32_t cp = NextCode(p, end);
+                const char* e = cp < 0x80 && special[cp] ? EscapeOf(static_cast<char16_t>(cp), mode) : nullptr;
+                sink_.Put(b, e ? EncodeAscii(b, e) : EncodeCode(b, cp, reference));
+                continue;
+            }
+            // Every piece written here fits: the loop stops while there is
+            // room for one more.
+            unsigned char* const begin = sink_.Free();
+            unsigned char* out = begin;
+            unsigned char* const stop = begin + sink_.Room() - kLongestPiece;
+            switch (encoding_) {
+            case XmlEncoding::Utf8:
+                while (p < end && out <= stop) {
+                    const char16_t c = *p;
+                    if (c < 0x80 && !special[c]) {
+                        *out++ = static_cast<unsigned char>(c);
+                        ++p;
+                    } else {
+                        out = Piece(out, p, end, special, mode, reference);
+                    }
+                }
+                break;
+            case XmlEncoding::Utf16:
+                while (p < end && out <= stop) {
+                    const char16_t c = *p;
+                    if ((c < 0x80 && !special[c]) || (c >= 0x80 && (c < 0xD800 || c > 0xDFFF))) {
+                        out[0] = static_cast<unsigned char>(c & 0xFF);
+                        out[1] = static_cast<unsigned char>(c >> 8);
+                        out += 2;
+                        ++p;
+                    } else {
+                        out = Piece(out, p, end, special, mode, reference);
+                    }
+                }
+                break;
+            default:
+                while (p < end && out <= stop) {
+                    const char16_t c = *p;
+                    if ((c < 0x80 && !special[c]) || (c >= 0x80 && c <= 0xFF)) {
+                        *out++ = static_cast<unsigned char>(c);
+                        ++p;
+                    } else {
+                        out = Piece(out, p, end, special, mode, reference);
+                    }
+                }
+                break;
+            }
+            sink_.Commit(static_cast<std::size_t>(out - begin));
+        }
     }
 
 private:
-    bool Escape(char32_t cp, bool attribute)
+    // The code point at p (a surrogate pair taken together, a lone
+    // surrogate as U+FFFD), and p moved past it.
+    static char32_t NextCode(const char16_t*& p, const char16_t* end)
     {
-        const char* e = nullptr;
-        switch (cp) {
-        case u'<': e = "&lt;"; break;
-        case u'>': e = "&gt;"; break;
-        case u'&': e = "&amp;"; break;
-        case u'\'': e = attribute ? "&apos;" : nullptr; break;
-        case u'"': e = attribute ? "&quot;" : nullptr; break;
-        case u'\n': e = attribute ? "&#10;" : nullptr; break;
-        case u'\r': e = attribute ? "&#13;" : nullptr; break;
-        case u'\t': e = attribute ? "&#9;" : nullptr; break;
-        default: break;
+        char32_t cp = *p++;
+        if (cp >= 0xD800 && cp <= 0xDBFF && p < end && *p >= 0xDC00 && *p <= 0xDFFF) {
+            cp = 0x10000 + ((cp - 0xD800) << 10) + (*p - 0xDC00);
+            ++p;
+        } else if (cp >= 0xD800 && cp <= 0xDFFF) {
+            cp = 0xFFFD;  // a lone surrogate has no encoding
         }
-        if (!e)
-            return false;
-        Sequence(e);
-        return true;
+        return cp;
     }
 
-    // An escape or reference is stored as one piece.
-    void Sequence(std::string_view ascii)
+    // Writes the piece for the code point at p (its escape, or its
+    // encoding) at out and returns the end of what was written.
+    unsigned char* Piece(unsigned char* out, const char16_t*& p, const char16_t* end, const bool* special,
+                         TextMode mode, bool reference) const
     {
-        unsigned char bytes[32];
-        std::size_t n = 0;
-        for (char c : ascii) {
-            if (encoding_ == XmlEncoding::Utf16) {
-                bytes[n++] = static_cast<unsigned char>(c);
-                bytes[n++] = 0;
-            } else {
-                bytes[n++] = static_cast<unsigned char>(c);
-            }
+        const char32_t cp = NextCode(p, end);
+        if (cp < 0x80 && special[cp])
+            return out + EncodeAscii(out, EscapeOf(static_cast<char16_t>(cp), mode));
+        return out + EncodeCode(out, cp, reference);
+    }
+
+    void CommentText(std::u16string_view s)
+    {
+        bool lastDash = false;
+        const char16_t* p = s.data();
+        const char16_t* const end = p + s.size();
+        unsigned char b[kLongestPiece];
+        while (p < end) {
+            const char32_t cp = NextCode(p, end);
+            if (cp == u'-' && lastDash)
+                sink_.Put(b, EncodeCode(b, u' ', false));
+            lastDash = cp == u'-';
+            sink_.Put(b, EncodeCode(b, cp, false));
         }
-        sink_.Put(bytes, n);
+        if (lastDash)
+            sink_.Put(b, EncodeCode(b, u' ', false));
+    }
+
+    // An escape or reference, written as one piece; returns its length.
+    std::size_t EncodeAscii(unsigned char* out, const char* ascii) const
+    {
+        std::size_t n = 0;
+        for (; *ascii; ++ascii) {
+            out[n++] = static_cast<unsigned char>(*ascii);
+            if (encoding_ == XmlEncoding::Utf16)
+                out[n++] = 0;
+        }
+        return n;
     }
 
     // One code point; `reference` allows a character reference where the
-    // encoding cannot hold the character.
-    void Code(char32_t cp, bool reference)
+    // encoding cannot hold the character. Returns the number of bytes.
+    std::size_t EncodeCode(unsigned char* b, char32_t cp, bool reference) const
     {
-        unsigned char b[4];
         switch (encoding_) {
         case XmlEncoding::Utf16:
             if (cp >= 0x10000) {
@@ -186,45 +305,53 @@ private:
                 b[1] = static_cast<unsigned char>(hi >> 8);
                 b[2] = static_cast<unsigned char>(lo & 0xFF);
                 b[3] = static_cast<unsigned char>(lo >> 8);
-                sink_.Put(b, 4);
-            } else {
-                b[0] = static_cast<unsigned char>(cp & 0xFF);
-                b[1] = static_cast<unsigned char>(cp >> 8);
-                sink_.Put(b, 2);
+                return 4;
             }
-            break;
+            b[0] = static_cast<unsigned char>(cp & 0xFF);
+            b[1] = static_cast<unsigned char>(cp >> 8);
+            return 2;
         case XmlEncoding::Utf8:
             if (cp < 0x80) {
                 b[0] = static_cast<unsigned char>(cp);
-                sink_.Put(b, 1);
-            } else if (cp < 0x800) {
+                return 1;
+            }
+            if (cp < 0x800) {
                 b[0] = static_cast<unsigned char>(0xC0 | (cp >> 6));
                 b[1] = static_cast<unsigned char>(0x80 | (cp & 0x3F));
-                sink_.Put(b, 2);
-            } else if (cp < 0x10000) {
+                return 2;
+            }
+            if (cp < 0x10000) {
                 b[0] = static_cast<unsigned char>(0xE0 | (cp >> 12));
                 b[1] = static_cast<unsigned char>(0x80 | ((cp >> 6) & 0x3F));
                 b[2] = static_cast<unsigned char>(0x80 | (cp & 0x3F));
-                sink_.Put(b, 3);
-            } else {
-                b[0] = static_cast<unsigned char>(0xF0 | (cp >> 18));
-                b[1] = static_cast<unsigned char>(0x80 | ((cp >> 12) & 0x3F));
-                b[2] = static_cast<unsigned char>(0x80 | ((cp >> 6) & 0x3F));
-                b[3] = static_cast<unsigned char>(0x80 | (cp & 0x3F));
-                sink_.Put(b, 4);
+                return 3;
             }
-            break;
+            b[0] = static_cast<unsigned char>(0xF0 | (cp >> 18));
+            b[1] = static_cast<unsigned char>(0x80 | ((cp >> 12) & 0x3F));
+            b[2] = static_cast<unsigned char>(0x80 | ((cp >> 6) & 0x3F));
+            b[3] = static_cast<unsigned char>(0x80 | (cp & 0x3F));
+            return 4;
         default:  // ISO-8859-1
             if (cp <= 0xFF) {
                 b[0] = static_cast<unsigned char>(cp);
-                sink_.Put(b, 1);
-            } else if (reference) {
-                Sequence("&#" + std::to_string(static_cast<unsigned long>(cp)) + ";");
-            } else {
-                b[0] = 0x20;
-                sink_.Put(b, 1);
+                return 1;
             }
-            break;
+            if (reference) {
+                // "&#" decimal ";"
+                char digits[8];
+                int k = 0;
+                for (unsigned long v = cp; v > 0; v /= 10)
+                    digits[k++] = static_cast<char>('0' + v % 10);
+                std::size_t n = 0;
+                b[n++] = '&';
+                b[n++] = '#';
+                while (k > 0)
+                    b[n++] = static_cast<unsigned char>(digits[--k]);
+                b[n++] = ';';
+                return n;
+            }
+            b[0] = 0x20;
+            return 1;
         }
     }
 
@@ -495,11 +622,21 @@ int XmlSaveFileEx(int document, const std::u16string& path, unsigned saveFlags)
 
     bool ok = ::fchmod(fd, NewFileMode(target)) == 0;
     if (ok) {
+        // The 4096-byte pieces of the sink are gathered into larger writes:
+        // far fewer system calls, the same bytes.
         long long written = 0;
-        ByteSink sink([fd, &written](const unsigned char* data, std::size_t n) {
-            return WriteAll(fd, data, n, written);
+        std::vector<unsigned char> staged;
+        staged.reserve(StagedWriteBytes);
+        ByteSink sink([fd, &written, &staged](const unsigned char* data, std::size_t n) {
+            if (staged.size() + n > StagedWriteBytes) {
+                if (!WriteAll(fd, staged.data(), staged.size(), written))
+                    return false;
+                staged.clear();
+            }
+            staged.insert(staged.end(), data, data + n);
+            return true;
         });
-        ok = Serialize(doc, saveFlags, sink);
+        ok = Serialize(doc, saveFlags, sink) && WriteAll(fd, staged.data(), staged.size(), written);
     }
     if (ok)
         ok = ::fsync(fd) == 0;
