@@ -307,6 +307,27 @@ bool HoldsText(const NodeRecord* record)
     return false;
 }
 
+// True when nr is the number right after the one of before, with the same
+// panel suffix: "13 (2)" after "12 (2)"; also when either has no number, as
+// then nothing tells them apart.
+bool FollowsInSource(const std::u16string& before, const std::u16string& nr)
+{
+    const auto number = [](const std::u16string& text, std::size_t& digits) {
+        unsigned long long value = 0;
+        digits = 0;
+        while (digits < text.size() && digits < 18 && text[digits] >= u'0' && text[digits] <= u'9')
+            value = value * 10 + (text[digits++] - u'0');
+        return value;
+    };
+    std::size_t a = 0, b = 0;
+    const unsigned long long first = number(before, a);
+    const unsigned long long second = number(nr, b);
+    if (a == 0 || b == 0)
+        return true;
+    return second == first + 1 &&
+           std::u16string_view(before).substr(a) == std::u16string_view(nr).substr(b);
+}
+
 }  // namespace
 
 bool BuildPhonebookDocument(int document, const RecordList& records, const std::u16string& phonebookName)
@@ -322,6 +343,7 @@ bool BuildPhonebookDocument(int document, const RecordList& records, const std::
         const NodeRecord* record;  // nullptr for a frame element
         std::size_t parent;        // index of the parent item; unused for item 0
         std::uint32_t unit;
+        bool hasChild;
     };
     std::vector<Item> items;
     items.reserve(records.Size() + 2);
@@ -344,8 +366,8 @@ bool BuildPhonebookDocument(int document, const RecordList& records, const std::
     };
     std::vector<Open> open;
     if (frame) {
-        items.push_back({nullptr, 0, 0});
-        items.push_back({nullptr, 0, 0});
+        items.push_back({nullptr, 0, 0, true});
+        items.push_back({nullptr, 0, 0, false});
         open.push_back({0, 0});
         open.push_back({1, 1});
     }
@@ -364,10 +386,25 @@ bool BuildPhonebookDocument(int document, const RecordList& records, const std::
         // between child elements and come back with blanks around it; the
         // record goes to the next open element further out instead, at the
         // same place in document order.
+        // Deleting or moving a contact away brings the records on both sides
+        // of it together in the same way. So an element with text that has no
+        // child yet takes as its first child only the record that followed it
+        // where both came from: of the same transfer, with the next number.
+        // "phonebook" and "phonebooks" hold contacts whatever text they have.
+        const auto takes = [&](const Item& parent) {
+            if (!HoldsText(parent.record))
+                return true;
+            const std::u16string& name = parent.record->name;
+            if (name == u"phonebook" || name == u"phonebooks")
+                return true;
+            return parent.unit == n->unit && (parent.hasChild || FollowsInSource(parent.record->nr, r.nr));
+        };
         std::size_t k = open.size();
-        while (k > 0 && items[open[k - 1].item].unit != n->unit && HoldsText(items[open[k - 1].item].record))
+        while (k > 0 && !takes(items[open[k - 1].item]))
             --k;
-        items.push_back({&r, k > 0 ? open[k - 1].item : 0, n->unit});
+        const std::size_t parent = k > 0 ? open[k - 1].item : 0;
+        items.push_back({&r, parent, n->unit, false});
+        items[parent].hasChild = true;
         open.push_back({r.depth, items.size() - 1});
     }
 

@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
-# Builds Nummernwerk with its tests (installing missing Debian packages first)
-# and runs every test.
+# Builds Nummernwerk with its tests (installing missing Debian packages first),
+# packs the .deb and runs every test; then builds and runs the tests once more
+# with AddressSanitizer and UndefinedBehaviorSanitizer, and runs each fuzzer
+# for a few seconds.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/deps.sh test
@@ -8,4 +10,21 @@ jobs=$(nproc)
 
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DNW_BUILD_TESTS=ON -DNW_BUILD_BENCH=ON >/dev/null
 cmake --build build -j "$jobs"
+# The .deb (build/nummernwerk_<version>_<arch>.deb), which the install test unpacks.
+(cd build && cpack -G DEB >/dev/null)
 ctest --test-dir build -j "$jobs" --output-on-failure --timeout 600
+
+# The sanitizer build. Any report fails the test that made it: UBSan halts,
+# ASan and LeakSanitizer exit non-zero. Leaks inside third-party libraries
+# (Qt's platform plugins, fontconfig) are listed in tests/lsan.supp. The
+# end-to-end and install tests drive the normal build's program and are not
+# run again here. -O1 keeps the build short and the stack traces exact.
+cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG="-g -O1" -DNW_SANITIZE=ON \
+  -DNW_BUILD_TESTS=ON -DNW_BUILD_BENCH=OFF >/dev/null
+cmake --build build-asan -j "$jobs"
+ASAN_OPTIONS=detect_leaks=1:abort_on_error=0 \
+LSAN_OPTIONS="suppressions=$PWD/tests/lsan.supp:print_suppressions=0" \
+UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+  ctest --test-dir build-asan -j "$jobs" --output-on-failure --timeout 900 -LE 'e2e|install'
+
+scripts/fuzz-smoke.sh 15

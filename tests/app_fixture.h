@@ -11,6 +11,7 @@
 #include "test_support.h"
 #include "ui/qt_access.h"
 #include "ui/toolkit.h"
+#include "xml/xml.h"
 
 namespace apptest {
 
@@ -39,6 +40,9 @@ protected:
     {
         if (running_)
             app::ShutDown();
+        // A save leaves its document until the next load or save; the
+        // program's own tear-down frees it, a test does it here.
+        XmlFreeDocument(-1);
         ui::qt::ResetForTests();
     }
 

@@ -398,6 +398,7 @@ TEST_P(PhonebookRebuild, KeepsEveryRecord)
     std::vector<Rec> expected = c.expected;
     int i = 0;
     std::vector<std::string> nrs;
+    nrs.reserve(expected.size());  // the records point into these strings
     for (Rec& r : expected) {
         nrs.push_back(std::to_string(i++));
         r.nr = nrs.back().c_str();
