@@ -472,13 +472,34 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         }
     }
 
-    const std::vector<ContactRow> rowsB = Rows(b);
-    const std::vector<ContactRow> rowsC = Rows(c);
+    // The rows the file loads into are the list's rows, built from texts as
+    // the file keeps them: a leaf's text with its runs of blanks shortened, an
+    // element with children (in the list or in the file) without its text,
+    // which is only the layout between the children.
+    RecordList wantRows;
+    RecordList gotRows;
+    {
+        std::size_t j = 0;
+        for (const RecordList::Node* node = c.FirstNode(); node; node = node->next, ++j) {
+            const bool leafInList = j + 1 == expected.size() || expected[j + 1].depth <= expected[j].depth;
+            const bool leafInFile = !node->next || node->next->record.depth <= node->record.depth;
+            NodeRecord want = expected[j];
+            NodeRecord got = node->record;
+            want.text = leafInList && leafInFile ? FirstOfRuns(want.text) : std::u16string();
+            if (!(leafInList && leafInFile))
+                got.text.clear();
+            want.nr = got.nr;
+            wantRows.Append(std::move(want));
+            gotRows.Append(std::move(got));
+        }
+    }
+    const std::vector<ContactRow> rowsB = Rows(wantRows);
+    const std::vector<ContactRow> rowsC = Rows(gotRows);
     Check(rowsB.size() == rowsC.size(), "contact rows changed in number");
     for (std::size_t k = 0; k < rowsB.size(); ++k) {
-        Check(Words(rowsB[k].id) == Words(rowsC[k].id), "row ID changed");
-        Check(Words(rowsB[k].name) == Words(rowsC[k].name), "row name changed");
-        Check(Words(rowsB[k].telefon) == Words(rowsC[k].telefon), "row numbers changed");
+        Check(rowsB[k].id == rowsC[k].id, "row ID changed");
+        Check(rowsB[k].name == rowsC[k].name, "row name changed");
+        Check(rowsB[k].telefon == rowsC[k].telefon, "row numbers changed");
     }
     return 0;
 }
