@@ -32,6 +32,8 @@
 
 #include <unistd.h>
 
+#include "fuzz_support.h"
+
 namespace {
 
 std::string g_dir;
@@ -276,19 +278,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     if (g_dir.empty()) {
         XmlLibraryInit();
-        // Files live in memory where possible: saving syncs every file.
-        char shm[] = "/dev/shm/fuzz_phonebook-XXXXXX";
-        char tmp[] = "/tmp/fuzz_phonebook-XXXXXX";
-        const char* dir = ::mkdtemp(shm);
-        if (!dir)
-            dir = ::mkdtemp(tmp);
-        Check(dir != nullptr, "no temporary directory");
-        g_dir = dir;
-        std::atexit([] {
-            ::unlink((g_dir + "/in.xml").c_str());
-            ::unlink((g_dir + "/out.xml").c_str());
-            ::rmdir(g_dir.c_str());
-        });
+        g_dir = FuzzScratchDirectory("fuzz_phonebook");
     }
     if (size < 3)
         return 0;

@@ -22,6 +22,8 @@
 
 #include <unistd.h>
 
+#include "fuzz_support.h"
+
 namespace {
 
 std::string g_dir;
@@ -172,19 +174,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     if (g_dir.empty()) {
         XmlLibraryInit();
-        // Files live in memory where possible: saving syncs every file.
-        char shm[] = "/dev/shm/fuzz_xml-XXXXXX";
-        char tmp[] = "/tmp/fuzz_xml-XXXXXX";
-        const char* dir = ::mkdtemp(shm);
-        if (!dir)
-            dir = ::mkdtemp(tmp);
-        Check(dir != nullptr, "no temporary directory");
-        g_dir = dir;
-        std::atexit([] {
-            ::unlink((g_dir + "/in.xml").c_str());
-            ::unlink((g_dir + "/out.xml").c_str());
-            ::rmdir(g_dir.c_str());
-        });
+        g_dir = FuzzScratchDirectory("fuzz_xml");
     }
     if (size < 3)
         return 0;
