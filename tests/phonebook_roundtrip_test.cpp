@@ -19,7 +19,11 @@ std::vector<std::filesystem::path> RealFiles()
     const auto folder = nwtest::SharedTestData() / "real";
     std::error_code ec;
     for (const auto& entry : std::filesystem::directory_iterator(folder, ec))
-        if (entry.path().extension() == ".xml")
+        // Only the exports themselves: a load writes its tidied copy beside
+        // the file, and such copies are not part of the set.
+        if (entry.path().extension() == ".xml" &&
+            entry.path().filename().string().find("_Formatiert") == std::string::npos &&
+            entry.path().filename().string().find("_NEU") == std::string::npos)
             files.push_back(entry.path());
     std::sort(files.begin(), files.end());
     return files;
@@ -123,7 +127,10 @@ TEST_F(PhonebookRoundTrip, RealRouterExports)
         GTEST_SKIP() << "no real phonebooks in " << (nwtest::SharedTestData() / "real");
     for (const auto& file : files) {
         SCOPED_TRACE(file.filename().string());
-        RoundTrip(file);
+        // Loading writes beside the file; the shared exports stay untouched.
+        const auto copy = dir / file.filename();
+        std::filesystem::copy_file(file, copy, std::filesystem::copy_options::overwrite_existing);
+        RoundTrip(copy);
     }
 }
 
