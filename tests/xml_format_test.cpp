@@ -704,4 +704,71 @@ TEST_F(XmlDocTest, FormatLoadSequenceSettles)
     EXPECT_EQ(XmlSerializeToBytes(1, 0), second);
 }
 
+// A pass that rebuilds texts writes a result over the old text when it
+// fits (shorter, or the same) and takes new room otherwise. Either way the
+// second pass must give what it gives on the same tree freshly loaded, where
+// every text is new; texts set afterwards and the saved file must not
+// notice where a text was kept.
+struct TwoPassCase {
+    const char* name;
+    unsigned firstFlags;
+    int firstStep;
+    unsigned secondFlags;
+    int secondStep;
+};
+
+class XmlFormatTwoPassTest : public xmltest::XmlDocTest, public ::testing::WithParamInterface<TwoPassCase> {};
+
+TEST_P(XmlFormatTwoPassTest, SecondPassOverRebuiltTextsMatchesAFreshLoad)
+{
+    const TwoPassCase& c = GetParam();
+    LoadBytes(0, SourceIn(XmlEncoding::Utf8));
+    XmlFormat(0, c.firstFlags, c.firstStep);
+    const std::string between = XmlSerializeToBytes(0, 0);
+    XmlFormat(0, c.secondFlags, c.secondStep);
+
+    LoadBytes(1, between);
+    XmlFormat(1, c.secondFlags, c.secondStep);
+    EXPECT_EQ(XmlSerializeToBytes(0, 0), XmlSerializeToBytes(1, 0));
+
+    // Every element's text replaced, then the document saved and read back.
+    nwtest::TempDir dir;
+    const auto file = dir / "out.xml";
+    std::int64_t depth = 0;
+    for (XmlNode* node = XmlMainNode(0); node;) {
+        if (XmlNodeKindOf(node) == XmlKindElement && XmlNodeHasText(node))
+            XmlSetNodeText(node, u"<" + XmlNodeText(node) + u">");
+        if (XmlFirstChild(node)) {
+            node = XmlFirstChild(node);
+            ++depth;
+            continue;
+        }
+        while (node && depth > 0 && !XmlNextSibling(node)) {
+            node = XmlParentNode(node);
+            --depth;
+        }
+        node = depth > 0 ? XmlNextSibling(node) : nullptr;
+    }
+    ASSERT_EQ(XmlSaveFile(0, file.u16string()), 1);
+    const std::string saved = nwtest::ReadFileBytes(file);
+    EXPECT_NE(saved.find("&lt;"), std::string::npos);
+    LoadBytes(2, saved);
+    EXPECT_EQ(XmlSerializeToBytes(2, 0), saved);
+    XmlFreeDocument(0);
+}
+
+const TwoPassCase kTwoPassCases[] = {
+    {"ReformatDeeperThenShallower", 0x80, 4, 0x80, 1},
+    {"ReformatShallowerThenDeeper", 0x80, 1, 0x80, 4},
+    {"ReformatThenSame", 0x80, 3, 0x80, 3},
+    {"ReformatThenLf", 0x80, 3, 0x02, 3},
+    {"ReformatCrThenCrLf", 0x84, 2, 0x01, 2},
+    {"ReindentThenReindentShallower", 0x100, 4, 0x100, 1},
+    {"ReindentLfThenCrLf", 0x102, 2, 0x101, 3},
+    {"CollapseThenReformat", 0x58, 2, 0x80, 3},
+};
+
+INSTANTIATE_TEST_SUITE_P(Cases, XmlFormatTwoPassTest, ::testing::ValuesIn(kTwoPassCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
 }  // namespace

@@ -225,6 +225,96 @@ TEST_F(XmlParseTest, LineEndIsDetectedInALaterChunk)
     EXPECT_EQ(text.substr(40000), u"\r\n");
 }
 
+// Texts are converted several bytes at a time while they are plain ASCII:
+// a line break or a non-ASCII character at any place of such a run, in any
+// line-break style, comes out as written. Element content reaches the loader
+// in pieces that end at line breaks; comments and instructions in one piece.
+struct RunCase {
+    const char* name;
+    const char* breakBytes;     // as in the file
+    std::u16string breakUnits;  // as in the text
+};
+
+class XmlTextRunTest : public XmlParseTest, public ::testing::WithParamInterface<RunCase> {};
+
+TEST_P(XmlTextRunTest, EveryPlaceOfARunKeepsItsCharacter)
+{
+    const RunCase& c = GetParam();
+    const std::string plain = "0123456789abcdefghij";
+    const struct {
+        std::string bytes;
+        std::u16string units;
+    } inserts[] = {{c.breakBytes, c.breakUnits}, {"\xC3\xA9", u"\u00e9"}, {"\xE2\x82\xAC", u"\u20ac"},
+                   {"\xF0\x9F\x98\x80", u"\U0001F600"}};
+    for (const auto& insert : inserts) {
+        for (std::size_t at = 0; at <= plain.size(); ++at) {
+            SCOPED_TRACE(at);
+            // The first break of the file sets the style.
+            const std::string text = plain.substr(0, at) + insert.bytes + plain.substr(at);
+            const std::string file =
+                std::string("<r>") + c.breakBytes + "<t>" + text + "</t><!--" + text + "--><?pi :" + text + "?></r>";
+            ASSERT_NE(Load(file), nullptr);
+            ASSERT_EQ(XmlStatus(0), 0) << U8(XmlErrorMessage(0));
+            const std::u16string expected = U16(plain.substr(0, at)) + insert.units + U16(plain.substr(at));
+            XmlNode* element = XmlFirstChild(XmlMainNode(0));
+            EXPECT_EQ(XmlNodeText(element), expected);
+            EXPECT_EQ(XmlNodeText(XmlNextSibling(element)), expected);
+            EXPECT_EQ(XmlNodeText(XmlNextSibling(XmlNextSibling(element))), u":" + expected);
+        }
+    }
+}
+
+const RunCase kRuns[] = {
+    {"CrLf", "\r\n", u"\r\n"},
+    {"Lf", "\n", u"\n"},
+    {"Cr", "\r", u"\r"},
+};
+
+INSTANTIATE_TEST_SUITE_P(Styles, XmlTextRunTest, ::testing::ValuesIn(kRuns),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// Names and short attribute values are stored once per document and shared;
+// names that differ only in the middle, only in length or only past their
+// eighth byte stay apart, whatever their length.
+TEST_F(XmlParseTest, SharedNamesAndValuesStayDistinct)
+{
+    const std::vector<std::string> names = {
+        "a",        "ab",        "abcdefg",          "abcdefgh",          "abcdefgi",          "abcdefgh1",
+        "abcdefgh2", "abcdefghij", "aaaaaaaaaaaaaaaa", "aaaaaaaaaaaaaaaaa", "abcdefghXijklmnop", "abcdefghYijklmnop",
+        "abcdefghXijklmnopq", "x\xC3\xA9", "x\xC3\xA9y\xC3\xA9z\xC3\xA9w\xC3\xA9",
+        "a-very-long-element-name-of-forty-bytes",
+    };
+    // Values up to eight bytes are shared, longer ones are not; both kinds
+    // must read back as written.
+    const std::vector<std::string> values = {"",         "1",         "home",       "12345678", "12345679",
+                                             "123456789", "123456780", "h\xC3\xB6me", "aaaaaaaaaaaaaaaaa"};
+    std::string file = "<r>";
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        const std::string& v = values[i % values.size()];
+        const std::string& w = values[(i + 3) % values.size()];
+        file += "<" + names[i] + " " + names[(i + 1) % names.size()] + "=\"" + v + "\" " + names[i] + "=\"" + w +
+                "\"/>";
+    }
+    // The same again: every name and value is found in the table now.
+    file += file.substr(3) + "</r>";
+    ASSERT_NE(Load(file), nullptr);
+    ASSERT_EQ(XmlStatus(0), 0) << U8(XmlErrorMessage(0));
+    XmlNode* e = XmlFirstChild(XmlMainNode(0));
+    for (int round = 0; round < 2; ++round) {
+        for (std::size_t i = 0; i < names.size(); ++i, e = XmlNextSibling(e)) {
+            SCOPED_TRACE(names[i]);
+            ASSERT_NE(e, nullptr);
+            EXPECT_EQ(U8(XmlNodeName(e)), names[i]);
+            ASSERT_EQ(XmlAttributeCount(e), 2);
+            EXPECT_EQ(U8(std::u16string(XmlAttributeNameView(e, 0))), names[(i + 1) % names.size()]);
+            EXPECT_EQ(U8(std::u16string(XmlAttributeValueView(e, 0))), values[i % values.size()]);
+            EXPECT_EQ(U8(std::u16string(XmlAttributeNameView(e, 1))), names[i]);
+            EXPECT_EQ(U8(std::u16string(XmlAttributeValueView(e, 1))), values[(i + 3) % values.size()]);
+        }
+    }
+    EXPECT_EQ(e, nullptr);
+}
+
 // ---------------------------------------------------------------------------
 // Declared encodings and standalone.
 

@@ -222,6 +222,79 @@ const EncoderCase kEncoderCases[] = {
 INSTANTIATE_TEST_SUITE_P(Cases, XmlWriteEncoderTest, ::testing::ValuesIn(kEncoderCases),
                          [](const auto& info) { return std::string(info.param.name); });
 
+// Plain ASCII runs are written several units at a time. A character that
+// needs an escape or more than one byte, at any place of a short or long run
+// and next to its end, must still come out as in a unit-by-unit encoding.
+std::string EncodeForTest(std::u16string_view s, XmlEncoding encoding, bool attribute)
+{
+    std::string out;
+    auto ascii = [&](std::string_view a) {
+        for (char ch : a) {
+            out += ch;
+            if (encoding == XmlEncoding::Utf16)
+                out += '\0';
+        }
+    };
+    for (std::size_t i = 0; i < s.size(); ++i) {
+        char32_t cp = s[i];
+        if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < s.size()) {
+            cp = 0x10000 + ((cp - 0xD800) << 10) + (s[i + 1] - 0xDC00);
+            ++i;
+        }
+        const char* escape = nullptr;
+        switch (cp) {
+        case U'<': escape = "&lt;"; break;
+        case U'>': escape = "&gt;"; break;
+        case U'&': escape = "&amp;"; break;
+        case U'"': escape = attribute ? "&quot;" : nullptr; break;
+        case U'\'': escape = attribute ? "&apos;" : nullptr; break;
+        case U'\n': escape = attribute ? "&#10;" : nullptr; break;
+        case U'\r': escape = attribute ? "&#13;" : nullptr; break;
+        case U'\t': escape = attribute ? "&#9;" : nullptr; break;
+        default: break;
+        }
+        if (escape) {
+            ascii(escape);
+        } else if (encoding == XmlEncoding::Utf16) {
+            out += Utf16Le(std::u16string(s.substr(cp >= 0x10000 ? i - 1 : i, cp >= 0x10000 ? 2 : 1)));
+        } else if (encoding == XmlEncoding::Latin1) {
+            if (cp <= 0xFF)
+                out += static_cast<char>(cp);
+            else
+                ascii("&#" + std::to_string(static_cast<unsigned long>(cp)) + ";");
+        } else {
+            out += nwtest::U8(std::u16string(s.substr(cp >= 0x10000 ? i - 1 : i, cp >= 0x10000 ? 2 : 1)));
+        }
+    }
+    return out;
+}
+
+TEST_F(XmlDocTest, WriteEveryPlaceOfAPlainRunKeepsEscapesAndEncodings)
+{
+    const std::u16string plain = u"abcdefghijklmnopq";
+    const std::u16string odd[] = {u"<", u">", u"&", u"\"", u"'", u"\n", u"\r", u"\t", u"\u00e9", u"\u0100", u"\u20ac",
+                                  u"\U0001F600"};
+    for (XmlEncoding encoding : {XmlEncoding::Utf8, XmlEncoding::Latin1, XmlEncoding::Utf16}) {
+        for (const std::u16string& c : odd) {
+            for (std::size_t length = 0; length <= plain.size(); ++length) {
+                for (std::size_t at = 0; at <= length; ++at) {
+                    const std::u16string text = plain.substr(0, at) + c + plain.substr(at, length - at);
+                    SCOPED_TRACE(nwtest::U8(text) + " in encoding " + std::to_string(static_cast<int>(encoding)));
+                    XmlNode* e = NewDocumentElement(0, encoding);
+                    XmlSetAttribute(e, u"a", text);
+                    XmlSetNodeText(e, text);
+                    std::string expected = "<e a=\"" + EncodeForTest(text, encoding, true) + "\">" +
+                                           EncodeForTest(text, encoding, false) + "</e>";
+                    if (encoding == XmlEncoding::Utf16)
+                        expected = "\xFF\xFE" + Utf16Le(u"<e a=\"") + EncodeForTest(text, encoding, true) +
+                                   Utf16Le(u"\">") + EncodeForTest(text, encoding, false) + Utf16Le(u"</e>");
+                    ASSERT_EQ(XmlSerializeToBytes(0, XmlSaveNoDeclaration), expected);
+                }
+            }
+        }
+    }
+}
+
 // Where a character reference cannot stand, ISO-8859-1 output has a blank.
 TEST_F(XmlDocTest, WriteLatin1BlankWhereNoReferenceIsPossible)
 {

@@ -102,9 +102,9 @@ std::u16string_view XmlAttributeNameView(const XmlNode* node, int index);
 std::u16string_view XmlAttributeValueView(const XmlNode* node, int index);
 
 // Building -----------------------------------------------------------------
-XmlNode* XmlCreateElement(XmlNode* parent, const std::u16string& name);
-void XmlSetAttribute(XmlNode* node, const std::u16string& name, const std::u16string& value);
-void XmlSetNodeText(XmlNode* node, const std::u16string& text);
+XmlNode* XmlCreateElement(XmlNode* parent, std::u16string_view name);
+void XmlSetAttribute(XmlNode* node, std::u16string_view name, std::u16string_view value);
+void XmlSetNodeText(XmlNode* node, std::u16string_view text);
 
 // Formatting and saving ----------------------------------------------------
 void XmlFormat(int document, unsigned flags, int step = 2);

@@ -77,12 +77,15 @@ void DestroyDocument(XmlDocument* doc)
         doc->parser = nullptr;
     }
     // Every node of the document sits in its blocks: one pass over them
-    // releases the heap strings, whatever the shape of the tree.
+    // releases the heap strings, whatever the shape of the tree. A document
+    // that never held one has nothing to release.
     for (XmlNodeBlock* b = doc->nodeBlocks; b;) {
         XmlNodeBlock* next = b->next;
         XmlNode* nodes = b->nodes();
-        for (std::uint32_t i = 0; i < b->used; ++i)
-            ReleaseNodeStrings(&nodes[i]);
+        if (doc->heapStrings) {
+            for (std::uint32_t i = 0; i < b->used; ++i)
+                ReleaseNodeStrings(&nodes[i]);
+        }
         g_nodesInUse -= b->used;
         b->next = g_spareBlocks;
         g_spareBlocks = b;

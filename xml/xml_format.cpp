@@ -10,9 +10,12 @@
 // explicit stack of open nodes, the other passes walk by parent links.
 #include "xml/xml_internal.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <limits>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -47,21 +50,51 @@ std::uint32_t SegmentEnd(const XmlNode* node, std::uint32_t read, std::uint32_t 
     return read + (wanted < left ? wanted : left);
 }
 
-// Installs a freshly built heap text of n units (buffer holds n + 1).
-void ReplaceText(XmlNode* node, char16_t* buffer, std::size_t n)
+// Room for a text of n units (and its terminator, already set) in the
+// document's arena, or on the heap when the arena has none; absent when
+// memory runs out.
+XmlStr NewText(XmlDocument* doc, std::size_t n)
 {
-    buffer[n] = 0;
-    XmlStrRelease(node->text);
-    node->text.p = buffer;
-    node->text.n = static_cast<std::uint32_t>(n);
-    node->text.heap = true;
+    const std::size_t bytes = (n + 1) * sizeof(char16_t);
+    XmlStr text;
+    text.p = static_cast<char16_t*>(XmlArenaAllocate(doc, bytes, alignof(char16_t)));
+    if (!text.p) {
+        text.p = static_cast<char16_t*>(std::malloc(bytes));
+        if (!text.p)
+            return text;
+        text.heap = true;
+        doc->heapStrings = true;
+    }
+    text.p[n] = 0;
+    text.n = static_cast<std::uint32_t>(n);
+    return text;
 }
 
-char16_t* AllocateText(std::uint64_t units)
+// Makes s[0, n) the node's text. A text is owned by its node alone, so a
+// result that fits the old text's room is written over it (not at all when
+// it is the same); a longer one takes fresh room in the document's arena,
+// or on the heap when the arena has none. False when memory runs out; the
+// node then keeps its old text.
+bool InstallText(XmlDocument* doc, XmlNode* node, const char16_t* s, std::size_t n)
 {
-    if (units >= std::numeric_limits<std::uint32_t>::max())
-        return nullptr;
-    return static_cast<char16_t*>(std::malloc((static_cast<std::size_t>(units) + 1) * sizeof(char16_t)));
+    XmlStr& text = node->text;
+    if (text.p && n <= text.n) {
+        if (n != text.n || (n > 0 && std::memcmp(text.p, s, n * sizeof(char16_t)) != 0)) {
+            if (n > 0)
+                std::memcpy(text.p, s, n * sizeof(char16_t));
+            text.p[n] = 0;
+            text.n = static_cast<std::uint32_t>(n);
+        }
+        return true;
+    }
+    XmlStr fresh = NewText(doc, n);
+    if (!fresh.p)
+        return false;
+    if (n > 0)
+        std::memcpy(fresh.p, s, n * sizeof(char16_t));
+    XmlStrRelease(text);
+    text = fresh;
+    return true;
 }
 
 // Next node of a pre-order walk below `top`; children are skipped when
@@ -81,57 +114,117 @@ XmlNode* NextInWalk(XmlNode* node, XmlNode* top, bool descend, std::int64_t& dep
     return node->nextSibling;
 }
 
-// Output of a text builder: counts units first, then writes into a buffer of
-// that size. Builders may take back what they just wrote, so the buffer is
-// sized by the furthest point reached. A count that passes what one text can
-// hold is marked too long instead of growing further.
+// Output of a text builder. Usually it writes straight into a scratch
+// buffer that grows as needed and serves every node of a pass. A text that
+// would pass `budget` units is first counted (no buffer, n and peak only),
+// so that an oversized result is refused without being built. Builders may
+// take back what they just wrote, so a buffer is sized by the furthest
+// point reached. The children's new preceding-text lengths are kept aside
+// and set only when the new text is installed. A count that passes what one
+// text can hold is marked too long instead of growing further.
 struct TextOut {
     static constexpr std::uint64_t kMaxUnits = std::numeric_limits<std::uint32_t>::max() - 1;
+    // Units a text may reach before it is counted first.
+    static constexpr std::uint64_t kBudget = std::uint64_t{1} << 22;
 
-    char16_t* p = nullptr;  // nullptr while counting
+    char16_t* p = nullptr;
     std::uint64_t n = 0;
+    std::uint64_t cap = 0;   // room of p
     std::uint64_t peak = 0;  // furthest n while counting
+    std::uint64_t budget = kBudget;
+    bool counting = false;
     bool tooLong = false;
+    bool noMemory = false;
+    bool overBudget = false;
+    std::vector<std::pair<XmlNode*, std::uint32_t>> lengths;
 
-    bool counting() const { return p == nullptr; }
-    void Grow(std::uint64_t k)
+    TextOut() = default;
+    TextOut(const TextOut&) = delete;
+    TextOut& operator=(const TextOut&) = delete;
+    ~TextOut() { std::free(p); }
+
+    // Starts a text: written, or counted when `count` is true.
+    void Reset(bool count, std::uint64_t limit)
     {
+        n = 0;
+        peak = 0;
+        counting = count;
+        budget = limit;
+        tooLong = false;
+        noMemory = false;
+        overBudget = false;
+        lengths.clear();
+    }
+    bool failed() const { return tooLong || noMemory || overBudget; }
+    std::uint64_t room() const { return counting ? 0 : cap - n; }
+
+    // True when k more units may be written at p + n; false when they are
+    // only counted (n moves on) or cannot be had.
+    bool Room(std::uint64_t k) { return k <= room() || Grow(k); }
+    bool Grow(std::uint64_t k)
+    {
+        if (failed())
+            return false;
         if (k > kMaxUnits || n + k > kMaxUnits) {
             tooLong = true;
-        } else {
+            return false;
+        }
+        if (counting) {
             n += k;
             if (n > peak)
                 peak = n;
+            return false;
         }
+        std::uint64_t want = n + k;
+        if (want > budget) {
+            overBudget = true;
+            return false;
+        }
+        std::uint64_t grown = cap < 256 ? 256 : cap * 2;
+        if (grown < want)
+            grown = want;
+        if (grown > budget)
+            grown = budget;
+        auto* q = static_cast<char16_t*>(std::realloc(p, static_cast<std::size_t>(grown) * sizeof(char16_t)));
+        if (!q) {
+            noMemory = true;
+            return false;
+        }
+        p = q;
+        cap = grown;
+        return true;
     }
     void Put(char16_t c)
     {
-        if (p)
+        if (Room(1))
             p[n++] = c;
-        else
-            Grow(1);
     }
-    void Put(std::u16string_view s)
+    void Put(const char16_t* s, std::size_t k)
     {
-        for (char16_t c : s)
-            Put(c);
+        if (k > 0 && Room(k)) {
+            std::memcpy(p + n, s, k * sizeof(char16_t));
+            n += k;
+        }
     }
+    void Put(std::u16string_view s) { Put(s.data(), s.size()); }
     void Blanks(std::int64_t count)
     {
-        if (count <= 0)
+        if (count <= 0 || !Room(static_cast<std::uint64_t>(count)))
             return;
-        if (!p) {
-            Grow(static_cast<std::uint64_t>(count));
-            return;
-        }
         for (std::int64_t i = 0; i < count; ++i)
             p[n++] = u' ';
     }
     // Takes back the last k units written.
     void Unput(std::uint64_t k)
     {
-        if (!tooLong)
+        if (!failed())
             n -= k;
+    }
+    // The child's segment is what was written since `start`.
+    void SetLength(XmlNode* child, std::uint64_t start)
+    {
+        if (!counting && !failed())
+            lengths.emplace_back(child, static_cast<std::uint32_t>(n - start));
     }
 };
 
@@ -209,19 +302,21 @@ private:
         const unsigned f = frame.flags;
         std::uint32_t i = frame.read;
         std::uint32_t w = frame.write;
+        bool afterText = afterText_;
+        bool afterBreak = afterBreak_;
         while (i < end) {
             char16_t c = p[i];
             if (IsBlank(c)) {
                 ++i;
-                if ((f & XmlFormatCutBlanks) || ((f & XmlFormatCollapseBlanks) && !afterText_))
+                if ((f & XmlFormatCutBlanks) || ((f & XmlFormatCollapseBlanks) && !afterText))
                     continue;
                 p[w++] = c;
-                afterText_ = false;
-                afterBreak_ = false;
+                afterText = false;
+                afterBreak = false;
             } else if (IsBreak(c)) {
                 std::uint32_t len = BreakLength(p, i, end);
                 i += len;
-                if ((f & XmlFormatCutLineBreaks) || ((f & XmlFormatCollapseLineBreaks) && afterBreak_))
+                if ((f & XmlFormatCutLineBreaks) || ((f & XmlFormatCollapseLineBreaks) && afterBreak))
                     continue;
                 if (f & XmlFormatLf) {
                     p[w++] = kLf;
@@ -232,15 +327,19 @@ private:
                     if (len == 2)
                         p[w++] = kLf;
                 }
-                afterBreak_ = true;
-                afterText_ = false;
+                afterBreak = true;
+                afterText = false;
             } else {
-                p[w++] = c;
-                ++i;
-                afterBreak_ = false;
-                afterText_ = true;
+                // The rest of a run of other characters stays as it is.
+                do {
+                    p[w++] = p[i++];
+                } while (i < end && (p[i] > u' ' || (!IsBlank(p[i]) && !IsBreak(p[i]))));
+                afterBreak = false;
+                afterText = true;
             }
         }
+        afterText_ = afterText;
+        afterBreak_ = afterBreak;
         frame.read = end;
         frame.write = w;
     }
@@ -276,8 +375,7 @@ void BuildCrLf(XmlNode* node, Out& out)
         std::uint32_t end = SegmentEnd(node, read, child->precedingTextLength);
         std::uint64_t start = out.n;
         copy(end);
-        if (!out.counting())
-            child->precedingTextLength = static_cast<std::uint32_t>(out.n - start);
+        out.SetLength(child, start);
     }
     copy(node->text.n);
 }
@@ -292,37 +390,51 @@ bool NeedsCrLf(const XmlNode* node)
     return false;
 }
 
-// Builds a node's text twice, counting then writing, and installs it.
-// Returns false when memory ran out; the node then keeps its old text.
-template <class Build>
-bool RebuildText(XmlNode* node, Build build)
-{
-    TextOut count;
-    build(count);
-    if (count.tooLong)
-        return false;
-    char16_t* buffer = AllocateText(count.peak);
-    if (!buffer)
-        return false;
+// What every rebuilding pass shares: the document and the scratch output.
+struct Rebuild {
+    XmlDocument* doc;
     TextOut out;
-    out.p = buffer;
+};
+
+// Builds a node's text into the scratch output and installs it with the
+// children's new lengths. Returns false when the text would be too long or
+// memory ran out; the node and its children then keep what they had.
+template <class Build>
+bool RebuildText(Rebuild& rb, XmlNode* node, Build build)
+{
+    TextOut& out = rb.out;
+    out.Reset(false, TextOut::kBudget);
     build(out);
-    ReplaceText(node, buffer, static_cast<std::size_t>(out.n));
+    if (out.overBudget) {
+        // A long result: counted first, then written into room for all of it.
+        out.Reset(true, TextOut::kMaxUnits);
+        build(out);
+        if (out.failed())
+            return false;
+        const std::uint64_t peak = out.peak;
+        out.Reset(false, peak);
+        build(out);
+    }
+    if (out.failed() || !InstallText(rb.doc, node, out.p, static_cast<std::size_t>(out.n)))
+        return false;
+    for (const auto& [child, length] : out.lengths)
+        child->precedingTextLength = length;
     return true;
 }
 
-bool ConvertToCrLf(XmlNode* node)
+bool ConvertToCrLf(Rebuild& rb, XmlNode* node)
 {
     if (!HasText(node) || !NeedsCrLf(node))
         return true;
-    return RebuildText(node, [node](TextOut& out) { BuildCrLf(node, out); });
+    return RebuildText(rb, node, [node](TextOut& out) { BuildCrLf(node, out); });
 }
 
-void CrLfPass(XmlNode* root)
+void CrLfPass(XmlDocument* doc, XmlNode* root)
 {
+    Rebuild rb{doc, {}};
     std::int64_t depth = 0;
     for (XmlNode* node = root; node; node = NextInWalk(node, root, true, depth))
-        ConvertToCrLf(node);
+        ConvertToCrLf(rb, node);
 }
 
 // ---------------------------------------------------------------------------
@@ -338,22 +450,6 @@ public:
     ReformatBuilder(XmlNode* node, bool isRoot, std::int64_t a, const ReformatContext& ctx, TextOut& out)
         : node_(node), isRoot_(isRoot), a_(a), ctx_(ctx), out_(out)
     {
-    }
-
-    // Node without text, with children.
-    void BuildWithoutText()
-    {
-        const XmlNode* previous = nullptr;
-        for (XmlNode* child = node_->firstChild; child; child = child->nextSibling) {
-            std::uint64_t start = out_.n;
-            RootExtraBreak(child, previous);
-            Break();
-            SetLength(child, start);
-            previous = child;
-        }
-        out_.Put(ctx_.nl);
-        if (!isRoot_)
-            out_.Blanks(a_ - ctx_.step);
     }
 
     // Node with text.
@@ -435,19 +531,19 @@ private:
             } else if (afterBreak && IsBlank(c)) {
                 ++i;
             } else {
-                out_.Put(c);
-                ++i;
+                // A run up to the next line break goes in one piece.
+                std::uint32_t run = i + 1;
+                while (run < end && !IsBreak(p[run]))
+                    ++run;
+                out_.Put(p + i, run - i);
+                i = run;
                 afterBreak = false;
             }
         }
         return afterBreak;
     }
 
-    void SetLength(XmlNode* child, std::uint64_t start)
-    {
-        if (!out_.counting())
-            child->precedingTextLength = static_cast<std::uint32_t>(out_.n - start);
-    }
+    void SetLength(XmlNode* child, std::uint64_t start) { out_.SetLength(child, start); }
 
     XmlNode* node_;
     bool isRoot_;
@@ -456,33 +552,82 @@ private:
     TextOut& out_;
 };
 
+// The reformatted text of a node without text but with children, written
+// straight into its new room: before each child a line break and the
+// indentation (at the Root an empty line as RootExtraBreak gives it), at
+// the end a line break and the parent's indentation. Its length is known
+// beforehand, so a text too long is refused before anything changes.
+bool ReformatWithoutText(XmlDocument* doc, XmlNode* node, bool isRoot, std::int64_t a, const ReformatContext& ctx)
+{
+    const std::uint64_t nl = ctx.nl.size();
+    const std::uint64_t indent = a > 0 ? static_cast<std::uint64_t>(a) : 0;
+    const std::uint64_t closing = !isRoot && a - ctx.step > 0 ? static_cast<std::uint64_t>(a - ctx.step) : 0;
+    if (indent > TextOut::kMaxUnits || closing > TextOut::kMaxUnits)
+        return false;
+    std::uint64_t total = nl + closing;
+    const XmlNode* previous = nullptr;
+    for (const XmlNode* child = node->firstChild; child; child = child->nextSibling) {
+        if (isRoot && (!previous || child->kind == XmlKindElement || previous->kind == XmlKindElement))
+            total += nl;
+        total += nl + indent;
+        if (total > TextOut::kMaxUnits)
+            return false;
+        previous = child;
+    }
+    XmlStr fresh = NewText(doc, static_cast<std::size_t>(total));
+    if (!fresh.p)
+        return false;
+    char16_t* out = fresh.p;
+    auto putBreak = [&] {
+        for (char16_t c : ctx.nl)
+            *out++ = c;
+    };
+    previous = nullptr;
+    for (XmlNode* child = node->firstChild; child; child = child->nextSibling) {
+        char16_t* start = out;
+        if (isRoot && (!previous || child->kind == XmlKindElement || previous->kind == XmlKindElement))
+            putBreak();
+        putBreak();
+        out = std::fill_n(out, indent, u' ');
+        child->precedingTextLength = static_cast<std::uint32_t>(out - start);
+        previous = child;
+    }
+    putBreak();
+    std::fill_n(out, closing, u' ');
+    XmlStrRelease(node->text);
+    node->text = fresh;
+    return true;
+}
+
 // Reformats one node; false when its children must not be visited.
-bool ReformatNode(XmlNode* node, bool isRoot, std::int64_t a, const ReformatContext& ctx, unsigned flags)
+bool ReformatNode(Rebuild& rb, XmlNode* node, bool isRoot, std::int64_t a, const ReformatContext& ctx,
+                  unsigned flags)
 {
     if (node->kind == XmlKindCData || node->kind == XmlKindInstruction) {
         if (flags & XmlFormatCrLf)
-            ConvertToCrLf(node);
+            ConvertToCrLf(rb, node);
         return false;
     }
     if (!HasText(node)) {
         if (!node->firstChild)
             return true;
-        return RebuildText(node, [&](TextOut& out) { ReformatBuilder(node, isRoot, a, ctx, out).BuildWithoutText(); });
+        return ReformatWithoutText(rb.doc, node, isRoot, a, ctx);
     }
     if ((node->kind == XmlKindElement || node->kind == XmlKindComment) && !node->firstChild && !HasBreak(node))
         return true;
-    return RebuildText(node, [&](TextOut& out) { ReformatBuilder(node, isRoot, a, ctx, out).BuildWithText(); });
+    return RebuildText(rb, node, [&](TextOut& out) { ReformatBuilder(node, isRoot, a, ctx, out).BuildWithText(); });
 }
 
-void ReformatPass(XmlNode* root, XmlLineEnd style, int step, unsigned flags)
+void ReformatPass(XmlDocument* doc, XmlNode* root, XmlLineEnd style, int step, unsigned flags)
 {
+    Rebuild rb{doc, {}};
     ReformatContext ctx;
     ctx.nl = style == XmlLineEnd::Lf ? u"\n" : style == XmlLineEnd::Cr ? u"\r" : u"\r\n";
     ctx.step = step;
     std::int64_t depth = 0;
     XmlNode* node = root;
     while (node) {
-        bool descend = ReformatNode(node, node == root, depth * ctx.step, ctx, flags);
+        bool descend = ReformatNode(rb, node, node == root, depth * ctx.step, ctx, flags);
         node = NextInWalk(node, root, descend, depth);
     }
 }
@@ -524,8 +669,7 @@ void BuildReindent(XmlNode* node, std::int64_t level, std::int64_t step, bool to
         std::uint32_t end = SegmentEnd(node, read, child->precedingTextLength);
         std::uint64_t start = out.n;
         copy(end);
-        if (!out.counting())
-            child->precedingTextLength = static_cast<std::uint32_t>(out.n - start);
+        out.SetLength(child, start);
     }
     copy(node->text.n);
     if (afterBreak) {
@@ -534,8 +678,9 @@ void BuildReindent(XmlNode* node, std::int64_t level, std::int64_t step, bool to
     }
 }
 
-void ReindentPass(XmlNode* root, int step, unsigned flags)
+void ReindentPass(XmlDocument* doc, XmlNode* root, int step, unsigned flags)
 {
+    Rebuild rb{doc, {}};
     const bool toCrLf = (flags & XmlFormatCrLf) != 0;
     // levels[d] is the level handed to the children of the node at depth d.
     std::vector<std::int64_t> levels;
@@ -545,7 +690,7 @@ void ReindentPass(XmlNode* root, int step, unsigned flags)
         std::int64_t level = depth > 0 ? levels[static_cast<std::size_t>(depth - 1)] : 0;
         if (HasText(node) && HasBreak(node)) {
             level += step;
-            RebuildText(node, [&](TextOut& out) { BuildReindent(node, level, step, toCrLf, out); });
+            RebuildText(rb, node, [&](TextOut& out) { BuildReindent(node, level, step, toCrLf, out); });
         }
         levels.resize(static_cast<std::size_t>(depth + 1));
         levels[static_cast<std::size_t>(depth)] = level;
@@ -584,9 +729,9 @@ void XmlFormat(int document, unsigned flags, int step)
     XmlDocSetLineEnd(doc, style);
 
     if (flags & XmlFormatReformat)
-        ReformatPass(root, style, step, flags);
+        ReformatPass(doc, root, style, step, flags);
     else if (flags & XmlFormatReindent)
-        ReindentPass(root, step, flags);
+        ReindentPass(doc, root, step, flags);
     else if (flags & XmlFormatCrLf)
-        CrLfPass(root);
+        CrLfPass(doc, root);
 }

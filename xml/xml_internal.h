@@ -124,6 +124,10 @@ struct XmlDocument {
     int identity = 0;                    // document number, stored into every node
     bool encodingForced = false;
     XmlParseState* parse = nullptr;      // only while a load runs
+    // Set once any node of the document holds a heap string or a heap
+    // attribute array; until then freeing the document need not visit its
+    // nodes.
+    bool heapStrings = false;
 };
 
 // Registry helpers for the loader: makes a fresh document under a number

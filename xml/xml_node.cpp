@@ -48,6 +48,8 @@ bool GrowAttributes(XmlNode* node, XmlDocument* doc)
         grown = static_cast<XmlAttr*>(std::malloc(capacity * sizeof(XmlAttr)));
         if (!grown)
             return false;
+        if (doc)
+            doc->heapStrings = true;
         if (count > 0)
             std::memcpy(static_cast<void*>(grown), node->attributes, static_cast<std::size_t>(count) * sizeof(XmlAttr));
     }
@@ -74,7 +76,16 @@ void SetFresh(XmlStr& s, XmlDocument* doc, std::u16string_view v)
             s.heap = false;
             return;
         }
+        doc->heapStrings = true;
     }
+    XmlStrSetHeap(s, v);
+}
+
+// Replaces a present string by a heap copy of v.
+void SetAgain(XmlStr& s, XmlDocument* doc, std::u16string_view v)
+{
+    if (doc)
+        doc->heapStrings = true;
     XmlStrSetHeap(s, v);
 }
 
@@ -150,7 +161,7 @@ std::u16string_view XmlAttributeValueView(const XmlNode* node, int index)
 // ---------------------------------------------------------------------------
 // Building.
 
-XmlNode* XmlCreateElement(XmlNode* parent, const std::u16string& name)
+XmlNode* XmlCreateElement(XmlNode* parent, std::u16string_view name)
 {
     if (!parent)
         return nullptr;
@@ -189,16 +200,15 @@ XmlNode* XmlCreateElement(XmlNode* parent, const std::u16string& name)
     return node;
 }
 
-void XmlSetAttribute(XmlNode* node, const std::u16string& name, const std::u16string& value)
+void XmlSetAttribute(XmlNode* node, std::u16string_view key, std::u16string_view value)
 {
     if (!node || node->kind != XmlKindElement)
         return;
     XmlDocument* doc = XmlFindDocument(node->document);
-    std::u16string_view key(name);
     for (std::int32_t i = 0; i < node->attributeCount; ++i) {
         XmlAttr& a = node->attributes[i];
         if (a.name.view() == key) {
-            XmlStrSetHeap(a.value, value);
+            SetAgain(a.value, doc, value);
             return;
         }
     }
@@ -214,12 +224,13 @@ void XmlSetAttribute(XmlNode* node, const std::u16string& name, const std::u16st
     ++node->attributeCount;
 }
 
-void XmlSetNodeText(XmlNode* node, const std::u16string& text)
+void XmlSetNodeText(XmlNode* node, std::u16string_view text)
 {
     if (!node)
         return;
+    XmlDocument* doc = XmlFindDocument(node->document);
     if (node->text.present())
-        XmlStrSetHeap(node->text, text);
+        SetAgain(node->text, doc, text);
     else
-        SetFresh(node->text, XmlFindDocument(node->document), text);
+        SetFresh(node->text, doc, text);
 }

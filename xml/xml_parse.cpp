@@ -39,6 +39,23 @@ std::size_t ConvertUtf8(const char* src, std::size_t len, char16_t* out)
     const unsigned char* end = s + len;
     char16_t* o = out;
     while (s < end) {
+        // Eight ASCII bytes (without a line feed, when those change) at once.
+        if (end - s >= 8) {
+            std::uint64_t w;
+            std::memcpy(&w, s, 8);
+            bool plain = (w & 0x8080808080808080ull) == 0;
+            if (Mode != LfMode::Keep) {
+                const std::uint64_t x = w ^ 0x0A0A0A0A0A0A0A0Aull;
+                plain = plain && ((x - 0x0101010101010101ull) & ~x & 0x8080808080808080ull) == 0;
+            }
+            if (plain) {
+                for (int k = 0; k < 8; ++k)
+                    o[k] = s[k];
+                o += 8;
+                s += 8;
+                continue;
+            }
+        }
         unsigned c = *s;
         if (c < 0x80) {
             ++s;
@@ -85,35 +102,63 @@ class NameTable {
 public:
     ~NameTable() { std::free(slots_); }
 
-    // Returns the stored UTF-16 name for the UTF-8 bytes, storing it on
-    // first sight; absent when memory runs out.
-    XmlStr Get(XmlDocument* doc, const char* name)
+    // Returns the stored UTF-16 string for the NUL-terminated UTF-8 bytes,
+    // storing it on first sight; absent when memory runs out. Strings longer
+    // than `longest` bytes are stored every time, not shared.
+    XmlStr Get(XmlDocument* doc, const char* name, std::size_t longest = SIZE_MAX)
     {
-        std::size_t len = std::strlen(name);
-        std::uint32_t h = Hash(name, len);
-        if (count_ * 2 >= capacity_ && !Grow()) {
-            return Store(doc, name, len);
+        // The first eight bytes are read while the length is found; names
+        // are mostly that short.
+        std::uint64_t first = 0;
+        std::size_t len = 0;
+        for (; len < 8; ++len) {
+            const auto c = static_cast<unsigned char>(name[len]);
+            if (!c)
+                break;
+            first |= std::uint64_t{c} << (8 * len);
         }
-        std::size_t mask = capacity_ - 1;
+        if (len == 8) {
+            while (len < 16 && name[len])
+                ++len;
+            if (len == 16)
+                len += std::strlen(name + 16);
+        }
+        if (len > longest)
+            return Store(doc, name, len);
+        // Up to 16 bytes, the length and two words (the first eight bytes
+        // and the last eight) tell a string apart; longer ones are compared
+        // in full as well.
+        std::uint64_t last = 0;
+        if (len > 8)
+            std::memcpy(&last, name + len - 8, 8);
+        const std::uint32_t h = Hash(first, last, len);
+        if (count_ * 2 >= capacity_ && !Grow())
+            return Store(doc, name, len);
+        const std::size_t mask = capacity_ - 1;
         for (std::size_t i = h & mask;; i = (i + 1) & mask) {
-            Slot& s = slots_[i];
-            if (!s.key) {
+            Slot& slot = slots_[i];
+            if (!slot.value.p) {
                 XmlStr str = Store(doc, name, len);
                 if (!str.p || count_ >= MaxNames)
                     return str;
-                auto* key = static_cast<char*>(XmlArenaAllocate(doc, len + 1, 1));
-                if (!key)
-                    return str;
-                std::memcpy(key, name, len + 1);
-                s.key = key;
-                s.keyLength = static_cast<std::uint32_t>(len);
-                s.hash = h;
-                s.value = str;
+                if (len > 16) {
+                    auto* key = static_cast<char*>(XmlArenaAllocate(doc, len, 1));
+                    if (!key)
+                        return str;
+                    std::memcpy(key, name, len);
+                    slot.key = key;
+                }
+                slot.first = first;
+                slot.last = last;
+                slot.keyLength = static_cast<std::uint32_t>(len);
+                slot.hash = h;
+                slot.value = str;
                 ++count_;
                 return str;
             }
-            if (s.hash == h && s.keyLength == len && std::memcmp(s.key, name, len) == 0)
-                return s.value;
+            if (slot.hash == h && slot.keyLength == len && slot.first == first && slot.last == last &&
+                (len <= 16 || std::memcmp(slot.key, name, len) == 0))
+                return slot.value;
         }
     }
 
@@ -132,23 +177,17 @@ public:
     }
 
 private:
-    // FNV-1a over 8-byte words, then the remaining bytes.
-    static std::uint32_t Hash(const char* p, std::size_t len)
+    static std::uint32_t Hash(std::uint64_t first, std::uint64_t last, std::size_t len)
     {
-        std::uint64_t h = 14695981039346656037ull;
-        std::size_t i = 0;
-        for (; i + 8 <= len; i += 8) {
-            std::uint64_t w;
-            std::memcpy(&w, p + i, 8);
-            h = (h ^ w) * 1099511628211ull;
-        }
-        for (; i < len; ++i)
-            h = (h ^ static_cast<unsigned char>(p[i])) * 1099511628211ull;
-        return static_cast<std::uint32_t>(h ^ (h >> 32));
+        std::uint64_t h = (first ^ (last * 0x9E3779B97F4A7C15ull) ^ len) * 0xFF51AFD7ED558CCDull;
+        return static_cast<std::uint32_t>(h >> 32);
     }
 
+    // A used slot has a value (stored strings are never absent).
     struct Slot {
-        const char* key;
+        std::uint64_t first;
+        std::uint64_t last;
+        const char* key;  // the whole name, for names over 16 bytes
         std::uint32_t keyLength;
         std::uint32_t hash;
         XmlStr value;
@@ -162,10 +201,10 @@ private:
         if (!slots)
             return false;
         for (std::size_t i = 0; i < capacity_; ++i) {
-            if (!slots_[i].key)
+            if (!slots_[i].value.p)
                 continue;
             std::size_t j = slots_[i].hash & (capacity - 1);
-            while (slots[j].key)
+            while (slots[j].value.p)
                 j = (j + 1) & (capacity - 1);
             slots[j] = slots_[i];
         }
@@ -395,8 +434,7 @@ void XMLCALL OnStartElement(void* userData, const XML_Char* name, const XML_Char
                 new (&attrs[i]) XmlAttr();
                 attrs[i].name = st->names.Get(doc, an);
                 // Short values ("1", "home") repeat like names do.
-                std::size_t vlen = std::strlen(av);
-                attrs[i].value = vlen <= ShortValue ? st->names.Get(doc, av) : NameTable::Store(doc, av, vlen);
+                attrs[i].value = st->names.Get(doc, av, ShortValue);
                 if ((an[0] | 0x20) == 'i' && (an[1] | 0x20) == 'd' && an[2] == 0)
                     node->idAttributeIndex = static_cast<std::int32_t>(i);
             }

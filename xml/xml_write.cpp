@@ -6,6 +6,7 @@
 // document is entirely in its node texts (see XmlFormat).
 #include "xml/xml_internal.h"
 
+#include <bit>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -128,6 +129,256 @@ constexpr EscapeTable kEscapes;
 // Longest piece one code point or escape can become: "&#1114111;" in
 // ISO-8859-1 is 10 bytes, "&apos;" in UTF-16 is 12.
 constexpr std::size_t kLongestPiece = 24;
+// Most bytes one UTF-16 unit of text can become, in any mode and encoding:
+// "&apos;" in UTF-16 (a surrogate pair becomes at most 10 bytes for its two
+// units).
+constexpr std::size_t kUnitBytes = 12;
+// Most bytes one ASCII markup character becomes (UTF-16).
+constexpr std::size_t kMarkupBytes = 2;
+
+// The code point at p (a surrogate pair taken together, a lone surrogate as
+// U+FFFD), and p moved past it.
+char32_t NextCode(const char16_t*& p, const char16_t* end)
+{
+    char32_t cp = *p++;
+    if (cp >= 0xD800 && cp <= 0xDBFF && p < end && *p >= 0xDC00 && *p <= 0xDFFF) {
+        cp = 0x10000 + ((cp - 0xD800) << 10) + (*p - 0xDC00);
+        ++p;
+    } else if (cp >= 0xD800 && cp <= 0xDFFF) {
+        cp = 0xFFFD;  // a lone surrogate has no encoding
+    }
+    return cp;
+}
+
+// ASCII markup in encoding E at out; returns the end of what was written.
+template <XmlEncoding E>
+inline unsigned char* PutAscii(unsigned char* out, const char* s, std::size_t n)
+{
+    if constexpr (E == XmlEncoding::Utf16) {
+        for (std::size_t i = 0; i < n; ++i) {
+            out[2 * i] = static_cast<unsigned char>(s[i]);
+            out[2 * i + 1] = 0;
+        }
+        return out + 2 * n;
+    } else {
+        std::memcpy(out, s, n);
+        return out + n;
+    }
+}
+
+// One code point in encoding E; `reference` allows a character reference
+// where the encoding cannot hold the character. Returns the number of bytes.
+template <XmlEncoding E>
+std::size_t EncodeCodeIn(unsigned char* b, char32_t cp, bool reference)
+{
+    if constexpr (E == XmlEncoding::Utf16) {
+        if (cp >= 0x10000) {
+            char32_t v = cp - 0x10000;
+            char16_t hi = static_cast<char16_t>(0xD800 + (v >> 10));
+            char16_t lo = static_cast<char16_t>(0xDC00 + (v & 0x3FF));
+            b[0] = static_cast<unsigned char>(hi & 0xFF);
+            b[1] = static_cast<unsigned char>(hi >> 8);
+            b[2] = static_cast<unsigned char>(lo & 0xFF);
+            b[3] = static_cast<unsigned char>(lo >> 8);
+            return 4;
+        }
+        b[0] = static_cast<unsigned char>(cp & 0xFF);
+        b[1] = static_cast<unsigned char>(cp >> 8);
+        return 2;
+    } else if constexpr (E == XmlEncoding::Utf8) {
+        if (cp < 0x80) {
+            b[0] = static_cast<unsigned char>(cp);
+            return 1;
+        }
+        if (cp < 0x800) {
+            b[0] = static_cast<unsigned char>(0xC0 | (cp >> 6));
+            b[1] = static_cast<unsigned char>(0x80 | (cp & 0x3F));
+            return 2;
+        }
+        if (cp < 0x10000) {
+            b[0] = static_cast<unsigned char>(0xE0 | (cp >> 12));
+            b[1] = static_cast<unsigned char>(0x80 | ((cp >> 6) & 0x3F));
+            b[2] = static_cast<unsigned char>(0x80 | (cp & 0x3F));
+            return 3;
+        }
+        b[0] = static_cast<unsigned char>(0xF0 | (cp >> 18));
+        b[1] = static_cast<unsigned char>(0x80 | ((cp >> 12) & 0x3F));
+        b[2] = static_cast<unsigned char>(0x80 | ((cp >> 6) & 0x3F));
+        b[3] = static_cast<unsigned char>(0x80 | (cp & 0x3F));
+        return 4;
+    } else {  // ISO-8859-1
+        if (cp <= 0xFF) {
+            b[0] = static_cast<unsigned char>(cp);
+            return 1;
+        }
+        if (reference) {
+            // "&#" decimal ";"
+            char digits[8];
+            int k = 0;
+            for (unsigned long v = cp; v > 0; v /= 10)
+                digits[k++] = static_cast<char>('0' + v % 10);
+            std::size_t n = 0;
+            b[n++] = '&';
+            b[n++] = '#';
+            while (k > 0)
+                b[n++] = static_cast<unsigned char>(digits[--k]);
+            b[n++] = ';';
+            return n;
+        }
+        b[0] = 0x20;
+        return 1;
+    }
+}
+
+// An escape or reference in encoding E, written as one piece; returns its
+// length.
+template <XmlEncoding E>
+std::size_t EncodeAsciiIn(unsigned char* out, const char* ascii)
+{
+    std::size_t n = 0;
+    for (; *ascii; ++ascii) {
+        out[n++] = static_cast<unsigned char>(*ascii);
+        if constexpr (E == XmlEncoding::Utf16)
+            out[n++] = 0;
+    }
+    return n;
+}
+
+// True for a unit that encoding E writes as it is (its low byte, or both
+// bytes in UTF-16) when no escape applies.
+template <XmlEncoding E>
+inline bool Plain(char16_t c, const bool* special)
+{
+    if (c < 0x80)
+        return !special[c];
+    if constexpr (E == XmlEncoding::Utf16)
+        return c < 0xD800 || c > 0xDFFF;
+    else if constexpr (E == XmlEncoding::Latin1)
+        return c <= 0xFF;
+    else
+        return false;
+}
+
+// Writes the piece for code point cp (its escape, or its encoding) at out
+// and returns the end of what was written.
+template <XmlEncoding E>
+unsigned char* PutPiece(unsigned char* out, char32_t cp, const bool* special, TextMode mode, bool reference)
+{
+    if (cp < 0x80 && special[cp])
+        return out + EncodeAsciiIn<E>(out, EscapeOf(static_cast<char16_t>(cp), mode));
+    return out + EncodeCodeIn<E>(out, cp, reference);
+}
+
+// Four units at once, as the lanes of a 64-bit word in memory order.
+// Whether none of them is 0x80 or above, or equal to c.
+constexpr std::uint64_t kLaneOnes = 0x0001000100010001ull;
+constexpr std::uint64_t kLaneHighs = 0x8000800080008000ull;
+inline bool AllAscii(std::uint64_t w) { return (w & 0xFF80FF80FF80FF80ull) == 0; }
+inline std::uint64_t LaneEquals(std::uint64_t w, char16_t c)
+{
+    const std::uint64_t x = w ^ (kLaneOnes * c);
+    return (x - kLaneOnes) & ~x & kLaneHighs;
+}
+
+// True when the four ASCII units of w are written as they are in mode M.
+template <TextMode M>
+inline bool PlainFour(std::uint64_t w)
+{
+    if constexpr (M == TextMode::Raw)
+        return true;
+    else if constexpr (M == TextMode::CharData || M == TextMode::RootCharData)
+        return !(LaneEquals(w, u'<') | LaneEquals(w, u'>') | LaneEquals(w, u'&'));
+    else
+        return !(LaneEquals(w, u'<') | LaneEquals(w, u'>') | LaneEquals(w, u'&') | LaneEquals(w, u'\'') |
+                 LaneEquals(w, u'"') | LaneEquals(w, u'\n') | LaneEquals(w, u'\r') | LaneEquals(w, u'\t'));
+}
+
+// Four plain ASCII units (the lanes of w) in encoding E at out.
+template <XmlEncoding E>
+inline void PutFour(unsigned char* out, std::uint64_t w)
+{
+    if constexpr (E == XmlEncoding::Utf16) {
+        std::memcpy(out, &w, 8);
+    } else {
+        const std::uint64_t x = (w | (w >> 8)) & 0x0000FFFF0000FFFFull;
+        const auto four = static_cast<std::uint32_t>(x | (x >> 16));
+        std::memcpy(out, &four, 4);
+    }
+}
+
+// Text in mode M (not Comment), in encoding E, at out, which has room for
+// kUnitBytes per unit. Plain ASCII goes four units at a time.
+template <XmlEncoding E, TextMode M>
+unsigned char* PutText(unsigned char* out, const char16_t* p, const char16_t* const end)
+{
+    constexpr bool reference = M == TextMode::CharData || M == TextMode::Attribute;
+    constexpr std::size_t width = E == XmlEncoding::Utf16 ? 2 : 1;
+    const bool* special = kEscapes.special[static_cast<int>(M)];
+    if constexpr (std::endian::native == std::endian::little) {
+        // A text that starts plain: while it stays so, every unit's bytes
+        // sit at a fixed place, so the last four units may be taken
+        // together with some already written (which are written again the
+        // same) instead of one by one.
+        const auto len = static_cast<std::size_t>(end - p);
+        if (len >= 4) {
+            std::size_t i = 0;
+            for (;;) {
+                const std::size_t at = i + 4 <= len ? i : len - 4;
+                std::uint64_t w;
+                std::memcpy(&w, p + at, 8);
+                if (!AllAscii(w) || !PlainFour<M>(w))
+                    break;
+                PutFour<E>(out + at * width, w);
+                i = at + 4;
+                if (i == len)
+                    return out + len * width;
+            }
+            p += i;
+            out += i * width;
+        }
+    }
+    while (p < end) {
+        if constexpr (std::endian::native == std::endian::little) {
+            if (end - p >= 4) {
+                std::uint64_t w;
+                std::memcpy(&w, p, 8);
+                if (AllAscii(w) && PlainFour<M>(w)) {
+                    PutFour<E>(out, w);
+                    out += 4 * width;
+                    p += 4;
+                    continue;
+                }
+            }
+        }
+        const char16_t c = *p;
+        if (Plain<E>(c, special)) {
+            if constexpr (E == XmlEncoding::Utf16) {
+                out[0] = static_cast<unsigned char>(c & 0xFF);
+                out[1] = static_cast<unsigned char>(c >> 8);
+                out += 2;
+            } else {
+                *out++ = static_cast<unsigned char>(c);
+            }
+            ++p;
+        } else {
+            out = PutPiece<E>(out, NextCode(p, end), special, M, reference);
+        }
+    }
+    return out;
+}
+
+template <XmlEncoding E>
+unsigned char* PutTextIn(unsigned char* out, std::u16string_view s, TextMode mode)
+{
+    const char16_t* p = s.data();
+    const char16_t* end = p + s.size();
+    switch (mode) {
+    case TextMode::CharData: return PutText<E, TextMode::CharData>(out, p, end);
+    case TextMode::RootCharData: return PutText<E, TextMode::RootCharData>(out, p, end);
+    case TextMode::Attribute: return PutText<E, TextMode::Attribute>(out, p, end);
+    default: return PutText<E, TextMode::Raw>(out, p, end);
+    }
+}
 
 class Encoder {
 public:
@@ -143,6 +394,20 @@ public:
             sink_.Put(bom, 3);
         }
     }
+
+    // Room for `bytes` bytes at the buffer's free end, flushing what the
+    // buffer holds when they do not fit behind it; nullptr when that is
+    // impossible (more than a buffer, or a failed sink). Whatever is
+    // written there goes in with Commit.
+    unsigned char* Reserve(std::size_t bytes)
+    {
+        if (sink_.failed() || bytes > ByteSink::kSize)
+            return nullptr;
+        if (sink_.Room() < bytes && !sink_.Flush())
+            return nullptr;
+        return sink_.Free();
+    }
+    void Commit(unsigned char* begin, unsigned char* end) { sink_.Commit(static_cast<std::size_t>(end - begin)); }
 
     // ASCII markup written as is in the document's encoding; every
     // character is a piece of its own.
@@ -174,6 +439,33 @@ public:
             CommentText(s);
             return;
         }
+        if (s.empty())
+            return;
+        // Short texts go in whole: their longest form fits the buffer.
+        if (s.size() <= ByteSink::kSize / kUnitBytes) {
+            if (unsigned char* begin = Reserve(s.size() * kUnitBytes)) {
+                unsigned char* out;
+                switch (encoding_) {
+                case XmlEncoding::Utf8: out = PutTextIn<XmlEncoding::Utf8>(begin, s, mode); break;
+                case XmlEncoding::Utf16: out = PutTextIn<XmlEncoding::Utf16>(begin, s, mode); break;
+                default: out = PutTextIn<XmlEncoding::Latin1>(begin, s, mode); break;
+                }
+                Commit(begin, out);
+            }
+            return;
+        }
+        switch (encoding_) {
+        case XmlEncoding::Utf8: LongText<XmlEncoding::Utf8>(s, mode); break;
+        case XmlEncoding::Utf16: LongText<XmlEncoding::Utf16>(s, mode); break;
+        default: LongText<XmlEncoding::Latin1>(s, mode); break;
+        }
+    }
+
+private:
+    // A text of any length, in pieces that each fit the buffer.
+    template <XmlEncoding E>
+    void LongText(std::u16string_view s, TextMode mode)
+    {
         const bool reference = mode == TextMode::CharData || mode == TextMode::Attribute;
         const bool* special = kEscapes.special[static_cast<int>(mode)];
         const char16_t* p = s.data();
@@ -185,9 +477,8 @@ public:
                 // Near the end of the buffer: one piece at a time, flushing
                 // the buffer when the piece does not fit.
                 unsigned char b[kLongestPiece];
-                char32_t cp = NextCode(p, end);
-                const char* e = cp < 0x80 && special[cp] ? EscapeOf(static_cast<char16_t>(cp), mode) : nullptr;
-                sink_.Put(b, e ? EncodeAscii(b, e) : EncodeCode(b, cp, reference));
+                const char32_t cp = NextCode(p, end);
+                sink_.Put(b, static_cast<std::size_t>(PutPiece<E>(b, cp, special, mode, reference) - b));
                 continue;
             }
             // Every piece written here fits: the loop stops while there is
@@ -195,71 +486,23 @@ public:
             unsigned char* const begin = sink_.Free();
             unsigned char* out = begin;
             unsigned char* const stop = begin + sink_.Room() - kLongestPiece;
-            switch (encoding_) {
-            case XmlEncoding::Utf8:
-                while (p < end && out <= stop) {
-                    const char16_t c = *p;
-                    if (c < 0x80 && !special[c]) {
-                        *out++ = static_cast<unsigned char>(c);
-                        ++p;
-                    } else {
-                        out = Piece(out, p, end, special, mode, reference);
-                    }
-                }
-                break;
-            case XmlEncoding::Utf16:
-                while (p < end && out <= stop) {
-                    const char16_t c = *p;
-                    if ((c < 0x80 && !special[c]) || (c >= 0x80 && (c < 0xD800 || c > 0xDFFF))) {
+            while (p < end && out <= stop) {
+                const char16_t c = *p;
+                if (Plain<E>(c, special)) {
+                    if constexpr (E == XmlEncoding::Utf16) {
                         out[0] = static_cast<unsigned char>(c & 0xFF);
                         out[1] = static_cast<unsigned char>(c >> 8);
                         out += 2;
-                        ++p;
                     } else {
-                        out = Piece(out, p, end, special, mode, reference);
-                    }
-                }
-                break;
-            default:
-                while (p < end && out <= stop) {
-                    const char16_t c = *p;
-                    if ((c < 0x80 && !special[c]) || (c >= 0x80 && c <= 0xFF)) {
                         *out++ = static_cast<unsigned char>(c);
-                        ++p;
-                    } else {
-                        out = Piece(out, p, end, special, mode, reference);
                     }
+                    ++p;
+                } else {
+                    out = PutPiece<E>(out, NextCode(p, end), special, mode, reference);
                 }
-                break;
             }
             sink_.Commit(static_cast<std::size_t>(out - begin));
         }
-    }
-
-private:
-    // The code point at p (a surrogate pair taken together, a lone
-    // surrogate as U+FFFD), and p moved past it.
-    static char32_t NextCode(const char16_t*& p, const char16_t* end)
-    {
-        char32_t cp = *p++;
-        if (cp >= 0xD800 && cp <= 0xDBFF && p < end && *p >= 0xDC00 && *p <= 0xDFFF) {
-            cp = 0x10000 + ((cp - 0xD800) << 10) + (*p - 0xDC00);
-            ++p;
-        } else if (cp >= 0xD800 && cp <= 0xDFFF) {
-            cp = 0xFFFD;  // a lone surrogate has no encoding
-        }
-        return cp;
-    }
-
-    // Writes the piece for the code point at p (its escape, or its
-    // encoding) at out and returns the end of what was written.
-    unsigned char* Piece(unsigned char* out, const char16_t*& p, const char16_t* end, const bool* special,
-                         TextMode mode, bool reference) const
-    {
-        const char32_t cp = NextCode(p, end);
-        if (cp < 0x80 && special[cp])
-            return out + EncodeAscii(out, EscapeOf(static_cast<char16_t>(cp), mode));
-        return out + EncodeCode(out, cp, reference);
     }
 
     void CommentText(std::u16string_view s)
@@ -279,79 +522,12 @@ private:
             sink_.Put(b, EncodeCode(b, u' ', false));
     }
 
-    // An escape or reference, written as one piece; returns its length.
-    std::size_t EncodeAscii(unsigned char* out, const char* ascii) const
-    {
-        std::size_t n = 0;
-        for (; *ascii; ++ascii) {
-            out[n++] = static_cast<unsigned char>(*ascii);
-            if (encoding_ == XmlEncoding::Utf16)
-                out[n++] = 0;
-        }
-        return n;
-    }
-
-    // One code point; `reference` allows a character reference where the
-    // encoding cannot hold the character. Returns the number of bytes.
     std::size_t EncodeCode(unsigned char* b, char32_t cp, bool reference) const
     {
         switch (encoding_) {
-        case XmlEncoding::Utf16:
-            if (cp >= 0x10000) {
-                char32_t v = cp - 0x10000;
-                char16_t hi = static_cast<char16_t>(0xD800 + (v >> 10));
-                char16_t lo = static_cast<char16_t>(0xDC00 + (v & 0x3FF));
-                b[0] = static_cast<unsigned char>(hi & 0xFF);
-                b[1] = static_cast<unsigned char>(hi >> 8);
-                b[2] = static_cast<unsigned char>(lo & 0xFF);
-                b[3] = static_cast<unsigned char>(lo >> 8);
-                return 4;
-            }
-            b[0] = static_cast<unsigned char>(cp & 0xFF);
-            b[1] = static_cast<unsigned char>(cp >> 8);
-            return 2;
-        case XmlEncoding::Utf8:
-            if (cp < 0x80) {
-                b[0] = static_cast<unsigned char>(cp);
-                return 1;
-            }
-            if (cp < 0x800) {
-                b[0] = static_cast<unsigned char>(0xC0 | (cp >> 6));
-                b[1] = static_cast<unsigned char>(0x80 | (cp & 0x3F));
-                return 2;
-            }
-            if (cp < 0x10000) {
-                b[0] = static_cast<unsigned char>(0xE0 | (cp >> 12));
-                b[1] = static_cast<unsigned char>(0x80 | ((cp >> 6) & 0x3F));
-                b[2] = static_cast<unsigned char>(0x80 | (cp & 0x3F));
-                return 3;
-            }
-            b[0] = static_cast<unsigned char>(0xF0 | (cp >> 18));
-            b[1] = static_cast<unsigned char>(0x80 | ((cp >> 12) & 0x3F));
-            b[2] = static_cast<unsigned char>(0x80 | ((cp >> 6) & 0x3F));
-            b[3] = static_cast<unsigned char>(0x80 | (cp & 0x3F));
-            return 4;
-        default:  // ISO-8859-1
-            if (cp <= 0xFF) {
-                b[0] = static_cast<unsigned char>(cp);
-                return 1;
-            }
-            if (reference) {
-                // "&#" decimal ";"
-                char digits[8];
-                int k = 0;
-                for (unsigned long v = cp; v > 0; v /= 10)
-                    digits[k++] = static_cast<char>('0' + v % 10);
-                std::size_t n = 0;
-                b[n++] = '&';
-                b[n++] = '#';
-                while (k > 0)
-                    b[n++] = static_cast<unsigned char>(digits[--k]);
-                b[n++] = ';';
-                return n;
-            }
-            b[0] = 0x20;
-            return 1;
+        case XmlEncoding::Utf16: return EncodeCodeIn<XmlEncoding::Utf16>(b, cp, reference);
+        case XmlEncoding::Utf8: return EncodeCodeIn<XmlEncoding::Utf8>(b, cp, reference);
+        default: return EncodeCodeIn<XmlEncoding::Latin1>(b, cp, reference);
         }
     }
 
@@ -384,6 +560,7 @@ struct OpenNode {
     TextMode mode;
 };
 
+template <XmlEncoding E>
 class TreeWriter {
 public:
     explicit TreeWriter(Encoder& out) : out_(out) {}
@@ -407,11 +584,8 @@ public:
             }
             if (top.read < text.size())
                 out_.Text(text.substr(top.read), top.mode);
-            if (top.node->kind == XmlKindElement) {
-                out_.Ascii("</");
-                out_.Text(top.node->name.view(), TextMode::Raw);
-                out_.Ascii(">");
-            }
+            if (top.node->kind == XmlKindElement)
+                EndTag(top.node);
             stack_.pop_back();
         }
     }
@@ -423,23 +597,24 @@ private:
         case XmlKindRoot:
             stack_.push_back(OpenNode{node, node->firstChild, 0, TextMode::RootCharData});
             break;
-        case XmlKindElement:
-            out_.Ascii("<");
-            out_.Text(node->name.view(), TextMode::Raw);
-            for (std::int32_t i = 0; i < node->attributeCount; ++i) {
-                out_.Ascii(" ");
-                out_.Text(node->attributes[i].name.view(), TextMode::Raw);
-                out_.Ascii("=\"");
-                out_.Text(node->attributes[i].value.view(), TextMode::Attribute);
-                out_.Ascii("\"");
+        case XmlKindElement: {
+            const bool empty = !node->firstChild && node->text.n == 0;
+            if (!StartTag(node, empty)) {
+                out_.Ascii("<");
+                out_.Text(node->name.view(), TextMode::Raw);
+                for (std::int32_t i = 0; i < node->attributeCount; ++i) {
+                    out_.Ascii(" ");
+                    out_.Text(node->attributes[i].name.view(), TextMode::Raw);
+                    out_.Ascii("=\"");
+                    out_.Text(node->attributes[i].value.view(), TextMode::Attribute);
+                    out_.Ascii("\"");
+                }
+                out_.Ascii(empty ? "/>" : ">");
             }
-            if (!node->firstChild && node->text.n == 0) {
-                out_.Ascii("/>");
-            } else {
-                out_.Ascii(">");
+            if (!empty)
                 stack_.push_back(OpenNode{node, node->firstChild, 0, TextMode::CharData});
-            }
             break;
+        }
         case XmlKindComment:
             out_.Ascii("<!--");
             out_.Text(node->text.view(), TextMode::Comment);
@@ -466,6 +641,51 @@ private:
         }
     }
 
+    // The start tag of an element written in one go when its longest form
+    // fits the buffer; false (nothing written) otherwise.
+    bool StartTag(const XmlNode* node, bool empty)
+    {
+        constexpr std::size_t limit = ByteSink::kSize;
+        std::size_t bytes = (3 + 4 * static_cast<std::size_t>(node->attributeCount)) * kMarkupBytes;
+        if (bytes > limit)
+            return false;
+        bytes += node->name.n * kUnitBytes;
+        for (std::int32_t i = 0; i < node->attributeCount && bytes <= limit; ++i)
+            bytes += (std::size_t{node->attributes[i].name.n} + node->attributes[i].value.n) * kUnitBytes;
+        unsigned char* const begin = bytes <= limit ? out_.Reserve(bytes) : nullptr;
+        if (!begin)
+            return false;
+        unsigned char* out = PutAscii<E>(begin, "<", 1);
+        out = PutText<E, TextMode::Raw>(out, node->name.p, node->name.p + node->name.n);
+        for (std::int32_t i = 0; i < node->attributeCount; ++i) {
+            const XmlAttr& a = node->attributes[i];
+            out = PutAscii<E>(out, " ", 1);
+            out = PutText<E, TextMode::Raw>(out, a.name.p, a.name.p + a.name.n);
+            out = PutAscii<E>(out, "=\"", 2);
+            out = PutText<E, TextMode::Attribute>(out, a.value.p, a.value.p + a.value.n);
+            out = PutAscii<E>(out, "\"", 1);
+        }
+        out = empty ? PutAscii<E>(out, "/>", 2) : PutAscii<E>(out, ">", 1);
+        out_.Commit(begin, out);
+        return true;
+    }
+
+    void EndTag(const XmlNode* node)
+    {
+        const std::size_t bytes = 3 * kMarkupBytes + std::size_t{node->name.n} * kUnitBytes;
+        unsigned char* const begin = bytes <= ByteSink::kSize ? out_.Reserve(bytes) : nullptr;
+        if (!begin) {
+            out_.Ascii("</");
+            out_.Text(node->name.view(), TextMode::Raw);
+            out_.Ascii(">");
+            return;
+        }
+        unsigned char* out = PutAscii<E>(begin, "</", 2);
+        out = PutText<E, TextMode::Raw>(out, node->name.p, node->name.p + node->name.n);
+        out = PutAscii<E>(out, ">", 1);
+        out_.Commit(begin, out);
+    }
+
     Encoder& out_;
     std::vector<OpenNode> stack_;
 };
@@ -479,8 +699,13 @@ bool Serialize(XmlDocument* doc, unsigned saveFlags, ByteSink& sink)
     out.ByteOrderMark((saveFlags & XmlSaveWithBom) != 0);
     if (!(saveFlags & XmlSaveNoDeclaration))
         WriteDeclaration(out, encoding, XmlDocStandalone(doc));
-    if (const XmlNode* root = XmlDocRoot(doc))
-        TreeWriter(out).Write(root);
+    if (const XmlNode* root = XmlDocRoot(doc)) {
+        switch (encoding) {
+        case XmlEncoding::Utf8: TreeWriter<XmlEncoding::Utf8>(out).Write(root); break;
+        case XmlEncoding::Utf16: TreeWriter<XmlEncoding::Utf16>(out).Write(root); break;
+        default: TreeWriter<XmlEncoding::Latin1>(out).Write(root); break;
+        }
+    }
     return sink.Flush();
 }
 
