@@ -159,6 +159,15 @@ bool HoldsWords(const std::u16string& text)
     return false;
 }
 
+// The attribute text of a new phonebook's "phonebook" record.
+std::u16string FrameAttributes(std::u16string_view name)
+{
+    std::u16string attributes;
+    AppendAttributeField(attributes, u"owner", u"1");
+    AppendAttributeField(attributes, u"name", name);
+    return attributes;
+}
+
 bool SameRecord(const NodeRecord& a, const NodeRecord& b)
 {
     return a.nr == b.nr && a.depth == b.depth && a.name == b.name && a.attributes == b.attributes &&
@@ -312,8 +321,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         phonebook.nr = u"1 (2)";
         phonebook.depth = 1;
         phonebook.name = u"phonebook";
-        AppendAttributeField(phonebook.attributes, u"owner", u"1");
-        AppendAttributeField(phonebook.attributes, u"name", u"Neu_2607221530");
+        phonebook.attributes = FrameAttributes(u"Neu_2607221530");
         b.Append(phonebook);
     } else if (startMode == 2) {
         b = a;
@@ -391,8 +399,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         expectedOrigins.push_back({phonebooks, -3});
         NodeRecord phonebook;
         phonebook.name = u"phonebook";
-        AppendAttributeField(phonebook.attributes, u"owner", u"1");
-        AppendAttributeField(phonebook.attributes, u"name", name);
+        phonebook.attributes = FrameAttributes(name);
         expectedOrigins.push_back({phonebook, -4});
     }
     for (const Origin& o : mb.Flat())

@@ -7,7 +7,7 @@
 
 namespace {
 
-const std::u16string ContactName = u"contact";
+const std::u16string_view ContactName = u"contact";
 
 bool NeedsEscape(std::u16string_view value)
 {
@@ -37,9 +37,10 @@ void AppendAttributeField(std::u16string& attributes, std::u16string_view name, 
 namespace {
 
 // Calls take(name, value) for every field of an attributes text that has a
-// name. value is a scratch buffer that the next call reuses.
+// name, with views that last only for the call. scratch holds an escaped
+// value once its escapes are undone.
 template <typename Take>
-void ForEachAttribute(const std::u16string& attributes, std::u16string& name, std::u16string& value, Take take)
+void ForEachAttribute(std::u16string_view attributes, std::u16string& scratch, Take take)
 {
     const std::size_t n = attributes.size();
     std::size_t start = 0;
@@ -58,38 +59,67 @@ void ForEachAttribute(const std::u16string& attributes, std::u16string& name, st
         const std::size_t eq = field.find(u'=');
         if (eq == std::u16string_view::npos || eq == 0)
             continue;  // no name: never made into an attribute
-        name.assign(field.substr(0, eq));
+        const std::u16string_view name = field.substr(0, eq);
         // The value lies between the double quote after "=" and the field's
         // last character (the closing double quote).
         std::u16string_view raw;
         if (field.size() >= eq + 3)
             raw = field.substr(eq + 2, field.size() - eq - 3);
         if (raw.find(u'|') != std::u16string_view::npos) {
-            value.clear();
+            scratch.clear();
             for (std::size_t k = 0; k < raw.size(); ++k) {
                 if (raw[k] == u'\\' && k + 1 < raw.size())
                     ++k;
-                value.push_back(raw[k]);
+                scratch.push_back(raw[k]);
             }
-        } else {
-            value.assign(raw);
+            raw = scratch;
         }
-        take(name, value);
+        take(name, raw);
     }
 }
 
 }  // namespace
 
-std::vector<AttributePair> SplitAttributes(const std::u16string& attributes)
+std::vector<AttributePair> SplitAttributes(std::u16string_view attributes)
 {
     std::vector<AttributePair> pairs;
-    std::u16string name, value;
-    ForEachAttribute(attributes, name, value,
-                     [&pairs](const std::u16string& n, const std::u16string& v) { pairs.push_back({n, v}); });
+    std::u16string scratch;
+    ForEachAttribute(attributes, scratch, [&pairs](std::u16string_view n, std::u16string_view v) {
+        pairs.push_back({std::u16string(n), std::u16string(v)});
+    });
     return pairs;
 }
 
 // Flattening ---------------------------------------------------------------------
+
+namespace {
+
+// Element names repeat all through a phonebook; records of the same name
+// share one text.
+class NameCache {
+public:
+    const RecordText& Get(std::u16string_view name)
+    {
+        // The library keeps one copy of each name of a loaded file, so the
+        // same name usually comes with the same address.
+        Entry& e = slots_[(reinterpret_cast<std::uintptr_t>(name.data()) / sizeof(char16_t) + name.size()) % Slots];
+        if (e.data != name.data() || e.text.size() != name.size() || e.text.view() != name) {
+            e.data = name.data();
+            e.text = name;
+        }
+        return e.text;
+    }
+
+private:
+    struct Entry {
+        const char16_t* data = nullptr;
+        RecordText text;
+    };
+    static constexpr std::size_t Slots = 61;
+    Entry slots_[Slots];
+};
+
+}  // namespace
 
 FlattenResult FlattenDocument(XmlNode* main, const std::u16string& suffix, RecordList& out,
                               std::u16string& phonebookName,
@@ -100,35 +130,41 @@ FlattenResult FlattenDocument(XmlNode* main, const std::u16string& suffix, Recor
     // stack; its size is the current node's depth below main.
     std::vector<XmlNode*> ancestors;
     long long counter = -1;
+    std::u16string buffer;  // nr and attribute texts are made here first
+    NameCache names;
     XmlNode* node = main;
     while (node) {
         XmlNode* child = nullptr;
         const int kind = XmlNodeKindOf(node);
         if (kind == XmlKindElement) {
             ++counter;
-            NodeRecord record;
-            // The index in decimal, then the suffix: one allocation at most.
+            NodeRecord& record = out.Append(NodeRecord{});
+            // The index in decimal, then the suffix.
             char16_t digits[24];
             std::size_t first = sizeof digits / sizeof digits[0];
             for (long long v = counter; v > 0 || first == sizeof digits / sizeof digits[0]; v /= 10)
                 digits[--first] = static_cast<char16_t>(u'0' + v % 10);
-            record.nr.assign(digits + first, digits + sizeof digits / sizeof digits[0]);
-            record.nr += suffix;
+            buffer.assign(digits + first, digits + sizeof digits / sizeof digits[0]);
+            buffer += suffix;
+            record.nr = buffer;
             record.depth = static_cast<std::int32_t>(ancestors.size());
             const std::u16string_view elementName = XmlNodeNameView(node);
-            record.name.assign(elementName);
+            record.name = names.Get(elementName);
             const bool isPhonebook = elementName == u"phonebook";
             // Views into the document: nothing is copied twice.
             const int attributeCount = XmlAttributeCount(node);
-            for (int i = 0; i < attributeCount; ++i) {
-                const std::u16string_view name = XmlAttributeNameView(node, i);
-                const std::u16string_view value = XmlAttributeValueView(node, i);
-                AppendAttributeField(record.attributes, name, value);
-                if (isPhonebook && name == u"name")
-                    phonebookName.assign(value);
+            if (attributeCount > 0) {
+                buffer.clear();
+                for (int i = 0; i < attributeCount; ++i) {
+                    const std::u16string_view name = XmlAttributeNameView(node, i);
+                    const std::u16string_view value = XmlAttributeValueView(node, i);
+                    AppendAttributeField(buffer, name, value);
+                    if (isPhonebook && name == u"name")
+                        phonebookName.assign(value);
+                }
+                record.attributes = buffer;
             }
-            record.text.assign(XmlNodeTextView(node));
-            out.Append(std::move(record));
+            record.text = XmlNodeTextView(node);
             ++result.elements;
             child = XmlFirstChild(node);
         } else {
@@ -185,33 +221,17 @@ std::u16string FurtherIgnoredNodesMessage(long long count)
 std::vector<ContactRow> BuildContactRows(const RecordList& records)
 {
     std::vector<ContactRow> rows;
-    ContactRow* row = nullptr;
-    for (RecordList::Node* node = records.FirstNode(); node; node = node->next) {
-        const NodeRecord& r = node->record;
-        if (r.name == ContactName) {
-            rows.emplace_back();
-            row = &rows.back();
-            row->nr = r.nr;
-            row->contact = node;
-        } else if (!row) {
-            continue;  // before the first contact: shown nowhere
-        } else if (r.name == u"uniqueid") {
-            row->id = r.text;
-        } else if (r.name == u"realName") {
-            row->name = r.text;
-        } else if (r.name == u"number") {
-            if (!row->telefon.empty())
-                row->telefon += u"  #  ";
-            row->telefon += r.text;
-        }
-    }
+    ForEachContactRow(records, [&rows](RecordList::Node* contact, std::u16string_view nr, std::u16string_view id,
+                                       std::u16string_view name, std::u16string_view telefon) {
+        rows.push_back({std::u16string(nr), std::u16string(id), std::u16string(name), std::u16string(telefon), contact});
+    });
     return rows;
 }
 
-std::u16string RowText(const std::u16string& nr, const std::u16string& id, const std::u16string& name,
-                       const std::u16string& telefon)
+void AssignRowText(std::u16string& text, std::u16string_view nr, std::u16string_view id, std::u16string_view name,
+                   std::u16string_view telefon)
 {
-    std::u16string text;
+    text.clear();
     text.reserve(4 + nr.size() + id.size() + name.size() + telefon.size());
     text += u'\n';
     text += nr;
@@ -221,6 +241,13 @@ std::u16string RowText(const std::u16string& nr, const std::u16string& id, const
     text += name;
     text += u'\n';
     text += telefon;
+}
+
+std::u16string RowText(std::u16string_view nr, std::u16string_view id, std::u16string_view name,
+                       std::u16string_view telefon)
+{
+    std::u16string text;
+    AssignRowText(text, nr, id, name, telefon);
     return text;
 }
 
@@ -276,17 +303,17 @@ RecordList::Node* MoveContactRecords(RecordList& source, RecordList::Node* conta
 
 // Rebuilding a document ----------------------------------------------------------
 
-XmlNode* AddRecordElement(XmlNode* parent, const std::u16string& name, const std::u16string& attributes,
-                          const std::u16string& text, const std::u16string& phonebookName)
+XmlNode* AddRecordElement(XmlNode* parent, std::u16string_view name, std::u16string_view attributes,
+                          std::u16string_view text, const std::u16string& phonebookName)
 {
     XmlNode* element = XmlCreateElement(parent, name);
     if (!element)
         return nullptr;
     if (!attributes.empty()) {
         const bool isPhonebook = name == u"phonebook";
-        std::u16string attributeName, value;
-        ForEachAttribute(attributes, attributeName, value, [&](const std::u16string& n, const std::u16string& v) {
-            XmlSetAttribute(element, n, isPhonebook && n == u"name" ? phonebookName : v);
+        std::u16string scratch;
+        ForEachAttribute(attributes, scratch, [&](std::u16string_view n, std::u16string_view v) {
+            XmlSetAttribute(element, n, isPhonebook && n == u"name" ? std::u16string_view(phonebookName) : v);
         });
     }
     if (!text.empty())
@@ -310,9 +337,9 @@ bool HoldsText(const NodeRecord* record)
 // True when nr is the number right after the one of before, with the same
 // panel suffix: "13 (2)" after "12 (2)"; also when either has no number, as
 // then nothing tells them apart.
-bool FollowsInSource(const std::u16string& before, const std::u16string& nr)
+bool FollowsInSource(std::u16string_view before, std::u16string_view nr)
 {
-    const auto number = [](const std::u16string& text, std::size_t& digits) {
+    const auto number = [](std::u16string_view text, std::size_t& digits) {
         unsigned long long value = 0;
         digits = 0;
         while (digits < text.size() && digits < 18 && text[digits] >= u'0' && text[digits] <= u'9')
@@ -324,8 +351,7 @@ bool FollowsInSource(const std::u16string& before, const std::u16string& nr)
     const unsigned long long second = number(nr, b);
     if (a == 0 || b == 0)
         return true;
-    return second == first + 1 &&
-           std::u16string_view(before).substr(a) == std::u16string_view(nr).substr(b);
+    return second == first + 1 && before.substr(a) == nr.substr(b);
 }
 
 }  // namespace
@@ -336,17 +362,23 @@ bool BuildPhonebookDocument(int document, const RecordList& records, const std::
     if (!root || XmlMainNode(document))
         return false;
 
-    // First the shape: which record goes below which. Item 0 is the document
-    // element; items are the records in list order, after the two frame
-    // elements when a frame is needed.
-    struct Item {
+    // The elements are made in list order, each as the last child of its
+    // parent, so they also lie in memory in the order that formatting and
+    // writing walk them.
+    //
+    // The elements still open, with the depth of their records. A record's
+    // parent is the innermost open element of a smaller depth, which for a
+    // list made by loading is exactly the nearest record before it with depth
+    // one less. Nesting is bounded only by memory.
+    struct Open {
+        std::int32_t depth;
+        XmlNode* element;
         const NodeRecord* record;  // nullptr for a frame element
-        std::size_t parent;        // index of the parent item; unused for item 0
         std::uint32_t unit;
         bool hasChild;
     };
-    std::vector<Item> items;
-    items.reserve(records.Size() + 2);
+    std::vector<Open> open;
+    XmlNode* documentElement = nullptr;
 
     // A list that does not begin with a top-level record (contacts copied into
     // a panel that held no phonebook), or an empty one, gets the frame a new
@@ -354,23 +386,17 @@ bool BuildPhonebookDocument(int document, const RecordList& records, const std::
     // name. The contacts land in it, and the file stays a well-formed
     // phonebook the router can read.
     const RecordList::Node* first = records.FirstNode();
-    const bool frame = !first || (first->record.depth > 0 && first->record.name != u"phonebooks");
-
-    // The items still open, with the depth of their records. A record's parent
-    // is the innermost open item of a smaller depth, which for a list made by
-    // loading is exactly the nearest record before it with depth one less.
-    // Nesting is bounded only by memory.
-    struct Open {
-        std::int32_t depth;
-        std::size_t item;
-    };
-    std::vector<Open> open;
-    if (frame) {
-        items.push_back({nullptr, 0, 0, true});
-        items.push_back({nullptr, 0, 0, false});
-        open.push_back({0, 0});
-        open.push_back({1, 1});
+    if (!first || (first->record.depth > 0 && first->record.name != u"phonebooks")) {
+        documentElement = XmlCreateElement(root, u"phonebooks");
+        XmlNode* phonebook = documentElement ? XmlCreateElement(documentElement, u"phonebook") : nullptr;
+        if (!phonebook)
+            return false;
+        XmlSetAttribute(phonebook, u"owner", u"1");
+        XmlSetAttribute(phonebook, u"name", phonebookName);
+        open.push_back({0, documentElement, nullptr, 0, true});
+        open.push_back({1, phonebook, nullptr, 0, false});
     }
+
     for (const RecordList::Node* n = first; n; n = n->next) {
         const NodeRecord& r = n->record;
         while (!open.empty() && open.back().depth >= r.depth)
@@ -391,65 +417,30 @@ bool BuildPhonebookDocument(int document, const RecordList& records, const std::
         // child yet takes as its first child only the record that followed it
         // where both came from: of the same transfer, with the next number.
         // "phonebook" and "phonebooks" hold contacts whatever text they have.
-        const auto takes = [&](const Item& parent) {
+        const auto takes = [&](const Open& parent) {
             if (!HoldsText(parent.record))
                 return true;
-            const std::u16string& name = parent.record->name;
+            const RecordText& name = parent.record->name;
             if (name == u"phonebook" || name == u"phonebooks")
                 return true;
             return parent.unit == n->unit && (parent.hasChild || FollowsInSource(parent.record->nr, r.nr));
         };
         std::size_t k = open.size();
-        while (k > 0 && !takes(items[open[k - 1].item]))
+        while (k > 0 && !takes(open[k - 1]))
             --k;
-        const std::size_t parent = k > 0 ? open[k - 1].item : 0;
-        items.push_back({&r, parent, n->unit, false});
-        items[parent].hasChild = true;
-        open.push_back({r.depth, items.size() - 1});
-    }
-
-    // Children of every item, in list order.
-    const std::size_t count = items.size();
-    std::vector<std::size_t> firstChild(count + 1, 0);
-    for (std::size_t i = 1; i < count; ++i)
-        ++firstChild[items[i].parent + 1];
-    for (std::size_t i = 0; i < count; ++i)
-        firstChild[i + 1] += firstChild[i];
-    std::vector<std::size_t> children(count > 0 ? count - 1 : 0);
-    {
-        std::vector<std::size_t> fill(firstChild.begin(), firstChild.end() - 1);
-        for (std::size_t i = 1; i < count; ++i)
-            children[fill[items[i].parent]++] = i;
-    }
-
-    // Then the elements, level by level: all children of one element are
-    // made one after the other, so appending each after its elder siblings
-    // never walks a long sibling chain again. The tree is the same as when
-    // the elements are made in list order.
-    std::vector<XmlNode*> elements(count, nullptr);
-    const auto make = [&](std::size_t i, XmlNode* parent) -> XmlNode* {
-        if (const NodeRecord* r = items[i].record)
-            return AddRecordElement(parent, r->name, r->attributes, r->text, phonebookName);
-        if (i == 0)
-            return XmlCreateElement(parent, u"phonebooks");
-        XmlNode* phonebook = XmlCreateElement(parent, u"phonebook");
-        if (phonebook) {
-            XmlSetAttribute(phonebook, u"owner", u"1");
-            XmlSetAttribute(phonebook, u"name", phonebookName);
+        XmlNode* parent = root;
+        if (k > 0) {
+            parent = open[k - 1].element;
+            open[k - 1].hasChild = true;
+        } else if (documentElement) {
+            parent = documentElement;
         }
-        return phonebook;
-    };
-    if (!(elements[0] = make(0, root)))
-        return false;
-    std::vector<std::size_t> queue{0};
-    for (std::size_t q = 0; q < queue.size(); ++q) {
-        const std::size_t parent = queue[q];
-        for (std::size_t k = firstChild[parent]; k < firstChild[parent + 1]; ++k) {
-            const std::size_t child = children[k];
-            if (!(elements[child] = make(child, elements[parent])))
-                return false;
-            queue.push_back(child);
-        }
+        XmlNode* element = AddRecordElement(parent, r.name, r.attributes, r.text, phonebookName);
+        if (!element)
+            return false;
+        if (!documentElement)
+            documentElement = element;
+        open.push_back({r.depth, element, &r, n->unit, element == documentElement});
     }
     return true;
 }

@@ -29,7 +29,7 @@ struct AttributePair {
 };
 // Splits an attributes text into its pairs, in order. Fields without a name
 // are skipped, so no attribute without a name ever comes out.
-std::vector<AttributePair> SplitAttributes(const std::u16string& attributes);
+std::vector<AttributePair> SplitAttributes(std::u16string_view attributes);
 
 // Flattening ---------------------------------------------------------------------
 
@@ -67,9 +67,46 @@ struct ContactRow {
 // and "number" records count for the nearest "contact" record before them.
 std::vector<ContactRow> BuildContactRows(const RecordList& records);
 
+// The same rows without keeping them: calls
+// visit(contact node, nr, id, name, telefon) once per row, in list order. The
+// views last only for the call.
+template <typename Visit>
+void ForEachContactRow(const RecordList& records, Visit visit)
+{
+    RecordList::Node* contact = nullptr;
+    std::u16string_view id, name;
+    std::u16string telefon;
+    for (RecordList::Node* node = records.FirstNode(); node; node = node->next) {
+        const NodeRecord& r = node->record;
+        const std::u16string_view recordName = r.name.view();
+        if (recordName == u"contact") {
+            if (contact)
+                visit(contact, contact->record.nr.view(), id, name, std::u16string_view(telefon));
+            contact = node;
+            id = name = {};
+            telefon.clear();
+        } else if (!contact) {
+            continue;  // before the first contact: shown nowhere
+        } else if (recordName == u"uniqueid") {
+            id = r.text.view();
+        } else if (recordName == u"realName") {
+            name = r.text.view();
+        } else if (recordName == u"number") {
+            if (!telefon.empty())
+                telefon += u"  #  ";
+            telefon += r.text.view();
+        }
+    }
+    if (contact)
+        visit(contact, contact->record.nr.view(), id, name, std::u16string_view(telefon));
+}
+
 // The list widget's text of a row: "\n" + nr + "\n" + id + "\n" + name + "\n" + telefon.
-std::u16string RowText(const std::u16string& nr, const std::u16string& id, const std::u16string& name,
-                       const std::u16string& telefon);
+std::u16string RowText(std::u16string_view nr, std::u16string_view id, std::u16string_view name,
+                       std::u16string_view telefon);
+// The same text into text, which is emptied first (its room is reused).
+void AssignRowText(std::u16string& text, std::u16string_view nr, std::u16string_view id, std::u16string_view name,
+                   std::u16string_view telefon);
 
 // Transfer -----------------------------------------------------------------------
 
@@ -90,8 +127,8 @@ RecordList::Node* MoveContactRecords(RecordList& source, RecordList::Node* conta
 // Creates one element from one record as the last child of parent. A
 // "phonebook" element's "name" attribute takes phonebookName. Returns the
 // element, or nullptr when the library could not make it.
-XmlNode* AddRecordElement(XmlNode* parent, const std::u16string& name, const std::u16string& attributes,
-                          const std::u16string& text, const std::u16string& phonebookName);
+XmlNode* AddRecordElement(XmlNode* parent, std::u16string_view name, std::u16string_view attributes,
+                          std::u16string_view text, const std::u16string& phonebookName);
 
 // Rebuilds records into the document under the number, which must be new and
 // empty (XmlCreateDocument). Returns false when there is no such empty

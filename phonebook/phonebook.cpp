@@ -253,11 +253,14 @@ void LoadPhonebook(int panel)
 
     const int list = Widget(panel, ContactListWidget);
     ui::ClearItems(list);
-    for (const ContactRow& row : BuildContactRows(p.records)) {
+    std::u16string text;
+    ForEachContactRow(p.records, [&](RecordList::Node* contact, std::u16string_view nr, std::u16string_view id,
+                                     std::u16string_view name, std::u16string_view telefon) {
         const std::uint64_t key = p.NewKey();
-        p.contactByKey.emplace(key, row.contact);
-        ui::AddItem(list, -1, RowText(row.nr, row.id, row.name, row.telefon), key);
-    }
+        p.contactByKey.emplace(key, contact);
+        AssignRowText(text, nr, id, name, telefon);
+        ui::AddItem(list, -1, text, key);
+    });
     ui::SetText(Widget(panel, NameFieldWidget), PhonebookName());
     SetCountLabel(panel);
 }
@@ -287,8 +290,10 @@ void NewPhonebook(int panel)
     phonebook.nr = u"1" + Suffix(panel);
     phonebook.depth = 1;
     phonebook.name = u"phonebook";
-    AppendAttributeField(phonebook.attributes, u"owner", u"1");
-    AppendAttributeField(phonebook.attributes, u"name", name);
+    std::u16string attributes;
+    AppendAttributeField(attributes, u"owner", u"1");
+    AppendAttributeField(attributes, u"name", name);
+    phonebook.attributes = attributes;
     p.records.Append(std::move(phonebook));
 }
 

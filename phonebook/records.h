@@ -5,13 +5,105 @@
 #include <cstdint>
 #include <iterator>
 #include <string>
+#include <string_view>
+#include <type_traits>
+
+// A text of a record. It never changes once made (assigning makes a new
+// one), so copies share one buffer: copying a record, and so a whole
+// phonebook, copies no characters. Its size is one pointer; the empty text
+// holds no buffer at all. Not for use from several threads at once.
+class RecordText {
+public:
+    RecordText() = default;
+    RecordText(std::u16string_view text) : block_(Make(text)) {}
+    RecordText(const std::u16string& text) : RecordText(std::u16string_view(text)) {}
+    RecordText(const char16_t* text) : RecordText(std::u16string_view(text)) {}
+    RecordText(const RecordText& other) noexcept : block_(other.block_)
+    {
+        if (block_)
+            ++block_->references;
+    }
+    RecordText(RecordText&& other) noexcept : block_(other.block_) { other.block_ = nullptr; }
+    RecordText& operator=(const RecordText& other) noexcept
+    {
+        RecordText copy(other);
+        Swap(copy);
+        return *this;
+    }
+    RecordText& operator=(RecordText&& other) noexcept
+    {
+        RecordText moved(std::move(other));
+        Swap(moved);
+        return *this;
+    }
+    RecordText& operator=(std::u16string_view text) { return *this = RecordText(text); }
+    RecordText& operator=(const std::u16string& text) { return *this = RecordText(text); }
+    RecordText& operator=(const char16_t* text) { return *this = RecordText(text); }
+    ~RecordText() { Drop(); }
+
+    std::u16string_view view() const
+    {
+        return block_ ? std::u16string_view(block_->characters(), block_->size) : std::u16string_view();
+    }
+    operator std::u16string_view() const { return view(); }
+    std::u16string str() const { return std::u16string(view()); }
+    operator std::u16string() const { return str(); }
+
+    bool empty() const { return !block_; }
+    std::size_t size() const { return block_ ? block_->size : 0; }
+    // Followed by a NUL, like std::u16string's.
+    const char16_t* data() const { return block_ ? block_->characters() : u""; }
+    char16_t operator[](std::size_t i) const { return block_->characters()[i]; }
+    const char16_t* begin() const { return data(); }
+    const char16_t* end() const { return data() + size(); }
+    void clear() { Drop(); }
+
+    // True when both share one buffer (or both are empty).
+    bool SharesWith(const RecordText& other) const { return block_ == other.block_; }
+
+    friend bool operator==(const RecordText& a, const RecordText& b)
+    {
+        return a.block_ == b.block_ || a.view() == b.view();
+    }
+    template <typename T>
+        requires(std::is_convertible_v<const T&, std::u16string_view> &&
+                 !std::is_same_v<std::remove_cvref_t<T>, RecordText>)
+    friend bool operator==(const RecordText& a, const T& b)
+    {
+        return a.view() == std::u16string_view(b);
+    }
+
+private:
+    struct Block {
+        std::uint32_t references;
+        std::uint32_t size : 31;
+        std::uint32_t alone : 1;  // its own heap block, not a piece of a shared one
+        char16_t* characters() { return reinterpret_cast<char16_t*>(this + 1); }
+    };
+    static Block* Make(std::u16string_view text);
+    void Drop() noexcept
+    {
+        if (block_ && --block_->references == 0)
+            Free(block_);
+        block_ = nullptr;
+    }
+    static void Free(Block* block) noexcept;
+    void Swap(RecordText& other) noexcept
+    {
+        Block* b = block_;
+        block_ = other.block_;
+        other.block_ = b;
+    }
+
+    Block* block_ = nullptr;
+};
 
 struct NodeRecord {
-    std::u16string nr;          // element index in document order + " (1)" / " (2)"
-    std::int32_t depth = 0;     // 0 for the main element
-    std::u16string name;
-    std::u16string attributes;  // name="value"| per attribute, run together
-    std::u16string text;
+    RecordText nr;          // element index in document order + " (1)" / " (2)"
+    std::int32_t depth = 0; // 0 for the main element
+    RecordText name;
+    RecordText attributes;  // name="value"| per attribute, run together
+    RecordText text;
 };
 
 // Doubly linked list of records with one current position, which may lie
@@ -22,7 +114,7 @@ struct NodeRecord {
 // row to the contact's first record.
 class RecordList {
 public:
-    struct Node {
+    struct Node final {
         NodeRecord record;
         Node* prev = nullptr;
         Node* next = nullptr;
@@ -31,6 +123,11 @@ public:
         // contact into this list. Saving uses it to keep a contact that was
         // brought in out of the elements of other contacts.
         std::uint32_t unit = 0;
+
+        // Nodes come from a pool shared by every list: a phonebook holds a
+        // million of them, and loading makes and frees them by the million.
+        static void* operator new(std::size_t size);
+        static void operator delete(void* node) noexcept;
     };
 
     RecordList() = default;

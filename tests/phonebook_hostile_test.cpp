@@ -205,23 +205,26 @@ TEST_P(PhonebookHostile, LoadsOrFailsAsPromisedAndStaysUsable)
         EXPECT_EQ(U8(boxes[0].title), "Fehlermeldung");
         EXPECT_EQ(boxes[0].icon, ui::Icon::Warning);
         EXPECT_EQ(boxes[0].text.rfind(u"  Fehler in der XML-Datei.    \n\n  Zeile:\t", 0), 0u) << U8(boxes[0].text);
-        if (c.errorLine)
+        if (c.errorLine) {
             EXPECT_EQ(boxes[0].text.rfind(u"  Fehler in der XML-Datei.    \n\n  Zeile:\t" +
                                               U16(std::to_string(c.errorLine)) + u"    \n",
                                           0),
                       0u)
                 << U8(boxes[0].text);
+        }
         break;
     }
 
     // The panel: rows in step with records, the count label, the name.
     const auto rows = Rows(1);
-    if (c.rows >= 0)
+    if (c.rows >= 0) {
         EXPECT_EQ(rows.size(), static_cast<std::size_t>(c.rows));
+    }
     EXPECT_EQ(Count(1), " Anz.: " + std::to_string(rows.size()));
     EXPECT_TRUE(PanelRowsInStep(1));
-    if (c.phonebookName)
+    if (c.phonebookName) {
         EXPECT_EQ(U8(Text(1, NameFieldWidget)), c.phonebookName);
+    }
     EXPECT_EQ(Text(1, FileFieldWidget), pbtest::PathText(file));
     EXPECT_EQ(Rows(2), otherRows);
     EXPECT_EQ(ReadFileBytes(file), bytes) << "the loaded file was changed";
@@ -235,8 +238,9 @@ TEST_P(PhonebookHostile, LoadsOrFailsAsPromisedAndStaysUsable)
     for (const auto& row : rows)
         ASSERT_EQ((row.name + row.id + row.telefon).find(Secret), std::string::npos);
     const fs::path formatted = dir / (std::string(c.name) + "_Formatiert.xml");
-    if (fs::exists(formatted))
+    if (fs::exists(formatted)) {
         EXPECT_EQ(ReadFileBytes(formatted).find(Secret), std::string::npos);
+    }
     if (watch.Works()) {
         opened.erase(c.name);
         opened.erase(formatted.filename().string());

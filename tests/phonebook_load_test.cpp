@@ -242,8 +242,9 @@ TEST_P(PhonebookLoadParseError, ShowsTheErrorThenLoadsWhatWasRead)
     const std::string copy = ReadFileBytes(dir / "kaputt.xml_Formatiert.xml");
     const auto elements = pbtest::ExpatElements(copy, &wellFormed);
     EXPECT_EQ(elements.size(), Panel(1).records.Size());
-    if (!elements.empty())
+    if (!elements.empty()) {
         EXPECT_TRUE(wellFormed);
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -283,10 +284,11 @@ TEST_F(PhonebookLoad, InformationBoxesForTheFirstTenIgnoredNodesThenOneSummary)
         const std::size_t singles = c.summary ? c.boxes - 1 : c.boxes;
         for (std::size_t i = 0; i < singles; ++i)
             EXPECT_EQ(messages[i].text, IgnoredNodeMessage(i % 2 ? XmlKindComment : XmlKindInstruction)) << i;
-        if (c.summary)
+        if (c.summary) {
             EXPECT_EQ(U8(messages.back().text), std::string("  Weitere ") + c.summary +
                                                     " XML-Knoten wurden gefunden.\n  Diese werden noch nicht "
                                                     "verarbeitet und ignoriert.    \n  Bitte beachten !");
+        }
         EXPECT_EQ(Rows(1).size(), static_cast<std::size_t>((c.comments + 1) / 2));
     }
 }

@@ -200,3 +200,120 @@ TEST(PhonebookRecordList, AppendFromMovesARunOfNodes)
 }
 
 }  // namespace
+
+// Record texts are shared between copies; each operation must still behave
+// like a plain string of its own.
+TEST(PhonebookRecordText, BehavesLikeAStringOfItsOwn)
+{
+    const std::u16string withNul(u"a\0b", 3);
+    const std::u16string longText(5000, u'ß');
+    struct Case {
+        const char* what;
+        RecordText text;
+        std::u16string expected;
+    };
+    const Case cases[] = {
+        {"default", RecordText(), u""},
+        {"empty literal", RecordText(u""), u""},
+        {"literal", RecordText(u"contact"), u"contact"},
+        {"string", RecordText(std::u16string(u"0 (1)")), u"0 (1)"},
+        {"view", RecordText(std::u16string_view(u"realName").substr(4)), u"Name"},
+        {"inner NUL", RecordText(withNul), withNul},
+        {"long", RecordText(longText), longText},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_EQ(c.text.size(), c.expected.size());
+        EXPECT_EQ(c.text.empty(), c.expected.empty());
+        EXPECT_EQ(c.text.view(), c.expected);
+        EXPECT_EQ(c.text.str(), c.expected);
+        EXPECT_TRUE(c.text == c.expected);
+        EXPECT_TRUE(c.expected == c.text);
+        EXPECT_FALSE(c.text == c.expected + u"x");
+        EXPECT_TRUE(c.text != std::u16string_view(u"x"));
+        EXPECT_EQ(std::u16string(c.text.begin(), c.text.end()), c.expected);
+        EXPECT_EQ(c.text.data()[c.text.size()], u'\0') << "data() ends where the text ends";
+    }
+}
+
+TEST(PhonebookRecordText, CopiesShareUntilOneIsAssigned)
+{
+    RecordText original(u"0301 1234");
+    RecordText copy = original;
+    EXPECT_TRUE(copy.SharesWith(original));
+    EXPECT_EQ(copy, original);
+
+    copy = u"0172";  // a new text; the original keeps its own
+    EXPECT_FALSE(copy.SharesWith(original));
+    EXPECT_EQ(original, u"0301 1234");
+    EXPECT_EQ(copy, u"0172");
+
+    RecordText moved = std::move(copy);
+    EXPECT_EQ(moved, u"0172");
+    EXPECT_TRUE(copy.empty());  // NOLINT: a moved-from text is empty
+
+    moved = moved;  // self-assignment keeps the text
+    EXPECT_EQ(moved, u"0172");
+    RecordText& alias = moved;
+    moved = std::move(alias);
+    EXPECT_EQ(moved, u"0172");
+
+    // Equal texts in different buffers compare equal; different ones do not.
+    EXPECT_EQ(RecordText(u"abc"), RecordText(std::u16string(u"abc")));
+    EXPECT_NE(RecordText(u"abc"), RecordText(u"abd"));
+    EXPECT_NE(RecordText(u"abc"), RecordText());
+
+    // The last holder of a buffer may go first or last.
+    {
+        RecordText a(u"shared");
+        RecordText b = a;
+        a.clear();
+        EXPECT_TRUE(a.empty());
+        EXPECT_EQ(b, u"shared");
+    }
+}
+
+TEST(PhonebookRecordList, CopiedListSharesTextsAndKeepsThemWhenTheSourceGoes)
+{
+    RecordList copy;
+    {
+        RecordList source = Abc();
+        source.FirstNode()->record.text = u"0301 1234";
+        copy.CopyFrom(source);
+        EXPECT_TRUE(copy.FirstNode()->record.text.SharesWith(source.FirstNode()->record.text));
+    }
+    EXPECT_EQ(copy.FirstNode()->record.text, u"0301 1234");
+    EXPECT_EQ(Names(copy), "abc");
+}
+
+// Nodes of all lists come from one store that is given back when the last
+// node goes. Mixed use of many lists must never let two records share a
+// node, and the store must work again after it was given back.
+TEST(PhonebookRecordList, ManyListsTakeAndGiveNodesInAnyOrder)
+{
+    for (int round = 0; round < 2; ++round) {
+        SCOPED_TRACE(round);
+        RecordList a, b;
+        for (int i = 0; i < 1500; ++i)
+            a.Append(Rec(std::to_string(i).c_str()));
+        b.CopyFrom(a);
+        // Remove every other record of a, then refill b from the gaps.
+        for (RecordList::Node* n = a.FirstNode(); n;) {
+            n = a.Erase(n);
+            if (n)
+                n = n->next;
+        }
+        for (int i = 0; i < 700; ++i)
+            b.Append(Rec(("x" + std::to_string(i)).c_str()));
+        a.Clear();
+
+        ASSERT_EQ(b.Size(), 2200u);
+        int i = 0;
+        for (const NodeRecord& r : b) {
+            const std::string expected = i < 1500 ? std::to_string(i) : "x" + std::to_string(i - 1500);
+            ASSERT_EQ(U8(r.name), expected) << "record " << i;
+            ++i;
+        }
+        EXPECT_EQ(NamesBackwards(b).size(), Names(b).size());
+    }
+}

@@ -82,7 +82,7 @@ std::u16string U16(const std::string& s)
     return out;
 }
 
-std::string U8(const std::u16string& s)
+std::string U8(std::u16string_view s)
 {
     std::string out;
     for (size_t i = 0; i < s.size(); ++i) {

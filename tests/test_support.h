@@ -28,6 +28,6 @@ void WriteFileBytes(const std::filesystem::path& file, const std::string& bytes)
 
 // UTF-8 <-> UTF-16 for test expectations.
 std::u16string U16(const std::string& utf8);
-std::string U8(const std::u16string& utf16);
+std::string U8(std::u16string_view utf16);
 
 }  // namespace nwtest
