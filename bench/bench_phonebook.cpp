@@ -8,8 +8,9 @@
 //               all contacts to panel 2
 //   save        SavePhonebook of panel 2
 // Best of five runs each, as processor time of this thread (steadier than
-// wall-clock time on a busy machine); peak memory of one LoadPhonebook as a
-// multiple of the file size.
+// wall-clock time on a busy machine), over the best reference parse; below
+// that, the median of each run's ratio to the reference parse made just
+// before it. Peak memory of one LoadPhonebook as a multiple of the file size.
 #include "bench_support.h"
 #include "phonebook/core.h"
 #include "phonebook/panel.h"
@@ -146,6 +147,8 @@ void LoadCore(const std::u16string& path, RecordList& scratch, RecordList& panel
 
 struct Figures {
     double expat = 1e9, core = 1e9, load = 1e9, move = 1e9, save = 1e9;
+    // Each run's time over the reference parse measured just before it.
+    std::vector<double> coreRatios, loadRatios, moveRatios, saveRatios;
     double steps[Steps] = {1e9, 1e9, 1e9, 1e9, 1e9, 1e9, 1e9, 1e9};
     double saveSteps[4] = {1e9, 1e9, 1e9, 1e9};  // build, format 0x80, format 0x02, write
 };
@@ -160,14 +163,23 @@ Figures Measure(int contacts, const std::string& folder)
 
     // The reference is measured once before every timed run, so that a
     // stretch of a busy machine weighs on both sides of the ratio alike.
+    double lastReference = 0;
     const auto reference = [&] {
         CpuTimer t;
         if (!BareExpatParse(path))
             std::fprintf(stderr, "bare parse failed\n");
-        f.expat = std::min(f.expat, t.seconds());
+        lastReference = t.seconds();
+        f.expat = std::min(f.expat, lastReference);
     };
     {
         RecordList scratch, panel;
+        // One untimed round first: the process's first large allocations and
+        // a cold cache would otherwise weigh on the first timed runs only.
+        {
+            double ignored[Steps] = {};
+            BareExpatParse(path);
+            LoadCore(path16, scratch, panel, ignored);
+        }
         for (int run = 0; run < Runs; ++run) {
             scratch.Clear();
             panel.Clear();
@@ -175,6 +187,7 @@ Figures Measure(int contacts, const std::string& folder)
             CpuTimer t;
             LoadCore(path16, scratch, panel, f.steps);
             f.core = std::min(f.core, t.seconds());
+            f.coreRatios.push_back(t.seconds() / lastReference);
         }
     }
 
@@ -190,6 +203,7 @@ Figures Measure(int contacts, const std::string& folder)
         CpuTimer t;
         LoadPhonebook(1);
         f.load = std::min(f.load, t.seconds());
+        f.loadRatios.push_back(t.seconds() / lastReference);
 
         const int list = PanelWidgetNumber(1, ContactListWidget);
         const int rows = ui::CountItems(list);
@@ -201,12 +215,14 @@ Figures Measure(int contacts, const std::string& folder)
         TickMarkedRows(1);
         MoveContacts(1);
         f.move = std::min(f.move, t.seconds());
+        f.moveRatios.push_back(t.seconds() / lastReference);
         if (ui::CountItems(PanelWidgetNumber(2, ContactListWidget)) != contacts || !PanelRowsInStep(2))
             std::fprintf(stderr, "move went wrong\n");
 
         t.restart();
         SavePhonebook(2);
         f.save = std::min(f.save, t.seconds());
+        f.saveRatios.push_back(t.seconds() / lastReference);
 
         // The same save step by step.
         t.restart();
@@ -228,6 +244,15 @@ Figures Measure(int contacts, const std::string& folder)
     std::filesystem::remove(path + "_Formatiert.xml");
     std::filesystem::remove(folder + "/ziel_NEU.xml");
     return f;
+}
+
+double Median(std::vector<double> values)
+{
+    if (values.empty())
+        return 0;
+    std::sort(values.begin(), values.end());
+    const std::size_t n = values.size();
+    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
 }
 
 // Peak memory of one LoadPhonebook, above what the process held before it,
@@ -296,6 +321,8 @@ int main(int argc, char** argv)
         std::printf("%9d %9.1f %9.4f | %8.2fx %8.2fx %8.2fx %8.2fx | %5.1fx\n", contacts, mb, f.expat,
                     f.core / f.expat, f.load / f.expat, f.move / f.expat, f.save / f.expat, peak);
         std::printf("%9s %9s %9s | %8.3fs %8.3fs %8.3fs %8.3fs |\n", "", "", "", f.core, f.load, f.move, f.save);
+        std::printf("%19s median | %8.2fx %8.2fx %8.2fx %8.2fx |\n", "", Median(f.coreRatios),
+                    Median(f.loadRatios), Median(f.moveRatios), Median(f.saveRatios));
         std::printf("%9s core steps:", "");
         for (int i = 0; i < Steps; ++i)
             std::printf(" %s %.3f", StepNames[i], f.steps[i]);
