@@ -426,6 +426,19 @@ bool BuildPhonebookDocument(int document, const RecordList& records, const std::
             return parent.unit == n->unit && (parent.hasChild || FollowsInSource(parent.record->nr, r.nr));
         };
         std::size_t k = open.size();
+        // A contact never goes inside a contact of another origin: one
+        // brought in from a file whose contacts stand deeper would otherwise
+        // land inside the contact before it, and that contact's later
+        // records would then count for it. It goes beside that contact.
+        if (r.name == ContactName) {
+            for (std::size_t c = 0; c < k; ++c) {
+                const Open& o = open[c];
+                if (o.record && o.unit != n->unit && o.record->name == ContactName) {
+                    k = c;
+                    break;
+                }
+            }
+        }
         while (k > 0 && !takes(open[k - 1]))
             --k;
         XmlNode* parent = root;

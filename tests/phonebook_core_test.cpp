@@ -505,7 +505,7 @@ TEST(PhonebookRebuild, TransferredContactsStayOutOfOtherElementsWithText)
                                {"", 3, "contact", "", ""}});
     CopyContactRecords(NthContact(source, 0), target);          // depth 3: not into "number"
     CopyContactRecords(NthContact(source, 1), target);          // depth 2: into "phonebook"
-    MoveContactRecords(source, NthContact(source, 2), target);  // depth 3: into the empty contact before it
+    MoveContactRecords(source, NthContact(source, 2), target);  // depth 3: beside the contact before it
     ASSERT_TRUE(XmlCreateDocument(0, XmlEncoding::Utf8));
     ASSERT_TRUE(BuildPhonebookDocument(0, target, u"N"));
     RecordList again;
@@ -522,7 +522,75 @@ TEST(PhonebookRebuild, TransferredContactsStayOutOfOtherElementsWithText)
                           {"7", 3, "realName", "", "Deep"},
                           {"8", 2, "contact", "", ""},
                           {"9", 3, "number", "", "1"},
-                          {"10", 3, "contact", "", ""}});
+                          {"10", 2, "contact", "", ""}});
+}
+
+// Contacts copied from a file whose contacts stand deeper than the panel's
+// own never end up inside one of the panel's contacts, where the rest of
+// that contact's records would count for them after the next load. A file's
+// own nesting is kept as it was.
+TEST(PhonebookRebuild, TransferredContactsNeverLandInsideAnotherContact)
+{
+    pbtest::EnsureLibraries();
+    const std::vector<Rec> own = {{"0 (1)", 0, "phonebooks", "", ""},
+                                  {"1 (1)", 1, "phonebook", "", ""},
+                                  {"2 (1)", 2, "contact", "", ""},
+                                  {"3 (1)", 3, "telephony", "", ""},
+                                  {"4 (1)", 4, "number", "", "0301"},
+                                  {"5 (1)", 2, "contact", "", ""},
+                                  {"6 (1)", 3, "person", "", ""},
+                                  {"7 (1)", 3, "uniqueid", "", "7"}};
+    RecordList source = Build({{"0 (2)", 0, "a", "", ""},
+                               {"1 (2)", 1, "b", "", ""},
+                               {"2 (2)", 2, "c", "", ""},
+                               {"3 (2)", 3, "d", "", ""},
+                               {"4 (2)", 4, "contact", "", ""},
+                               {"5 (2)", 5, "realName", "", "Deep"},
+                               {"6 (2)", 4, "contact", "", ""},
+                               {"7 (2)", 5, "uniqueid", "", "9"}});
+    RecordList target = Build(own);
+    CopyContactRecords(NthContact(source, 0), target);
+    MoveContactRecords(source, NthContact(source, 1), target);
+    ASSERT_TRUE(XmlCreateDocument(0, XmlEncoding::Utf8));
+    ASSERT_TRUE(BuildPhonebookDocument(0, target, u"N"));
+    RecordList again;
+    std::u16string name;
+    FlattenDocument(XmlMainNode(0), u"", again, name, {});
+    XmlFreeDocument(0);
+    ExpectRecords(again, {{"0", 0, "phonebooks", "", ""},
+                          {"1", 1, "phonebook", "", ""},
+                          {"2", 2, "contact", "", ""},
+                          {"3", 3, "telephony", "", ""},
+                          {"4", 4, "number", "", "0301"},
+                          {"5", 2, "contact", "", ""},
+                          {"6", 3, "person", "", ""},
+                          {"7", 3, "uniqueid", "", "7"},
+                          {"8", 2, "contact", "", ""},
+                          {"9", 3, "realName", "", "Deep"},
+                          {"10", 2, "contact", "", ""},
+                          {"11", 3, "uniqueid", "", "9"}});
+    // Every row keeps its own texts after the rebuild.
+    const std::vector<ContactRow> rows = BuildContactRows(again);
+    ASSERT_EQ(rows.size(), 4u);
+    EXPECT_EQ(U8(rows[1].id), "7");
+    EXPECT_EQ(U8(rows[2].name), "Deep");
+    EXPECT_EQ(U8(rows[2].id), "");
+    EXPECT_EQ(U8(rows[3].id), "9");
+
+    // Nested contacts of the panel's own file stay nested.
+    RecordList nested = Build({{"0", 0, "phonebooks", "", ""},
+                               {"1", 1, "contact", "", ""},
+                               {"2", 2, "contact", "", ""},
+                               {"3", 3, "uniqueid", "", "1"}});
+    ASSERT_TRUE(XmlCreateDocument(0, XmlEncoding::Utf8));
+    ASSERT_TRUE(BuildPhonebookDocument(0, nested, u"N"));
+    RecordList nestedAgain;
+    FlattenDocument(XmlMainNode(0), u"", nestedAgain, name, {});
+    XmlFreeDocument(0);
+    ExpectRecords(nestedAgain, {{"0", 0, "phonebooks", "", ""},
+                                {"1", 1, "contact", "", ""},
+                                {"2", 2, "contact", "", ""},
+                                {"3", 3, "uniqueid", "", "1"}});
 }
 
 TEST(PhonebookRebuild, RebuildsAnyDepth)
