@@ -204,6 +204,10 @@ bool SettingsFile::CreateForWriting(const std::filesystem::path& file)
 
 void SettingsFile::WriteText(std::u16string_view key, const std::u16string& value)
 {
+    // A line break would end the line early and make the rest of the value
+    // a line of its own, possibly another key; such a value is never stored.
+    if (value.find_first_of(u"\r\n") != std::u16string::npos)
+        return;
     written_ = true;
     for (Entry& entry : entries_) {
         if (SameKey(entry.key, key)) {

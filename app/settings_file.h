@@ -42,7 +42,8 @@ public:
     // Starts a new, empty content for file and creates the temporary file
     // that Close fills. false when the directory does not take a new file.
     bool CreateForWriting(const std::filesystem::path& file);
-    // Sets a key: an existing key keeps its place, a new one goes last.
+    // Sets a key: an existing key keeps its place, a new one goes last. A
+    // value holding a line break is not taken: the key keeps what it had.
     void WriteText(std::u16string_view key, const std::u16string& value);
     void WriteInteger(std::u16string_view key, std::int32_t value);
     // Finishes what CreateForWriting began: when anything was written, puts

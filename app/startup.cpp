@@ -67,8 +67,14 @@ void WriteSettings()
     SettingsFile settings;
     if (!settings.CreateForWriting(SettingsPath()))
         return;
-    settings.WriteText(u"Telefonbuch1", RememberedDirectory(1));
-    settings.WriteText(u"Telefonbuch2", RememberedDirectory(2));
+    // The file keeps one key per line: a directory whose name holds a line
+    // break cannot be stored, and the next start begins in the default one.
+    const auto storable = [](const std::u16string& directory) {
+        return directory.find_first_of(u"\r\n") == std::u16string::npos ? directory
+                                                                          : Shell().settings.defaultDirectory;
+    };
+    settings.WriteText(u"Telefonbuch1", storable(RememberedDirectory(1)));
+    settings.WriteText(u"Telefonbuch2", storable(RememberedDirectory(2)));
     settings.WriteInteger(u"ToolTip", Shell().toolTip);
     settings.Close();
 }

@@ -89,6 +89,26 @@ TEST_F(AppStartup, FirstStartCreatesSettingsFile)
               "\xEF\xBB\xBF\r\nTelefonbuch1 = " + dir + "\r\nTelefonbuch2 = " + dir + "\r\nToolTip = 1\r\n");
 }
 
+// A remembered directory whose name holds a line break cannot stand on one
+// line; written as it is, its second part would read back as a key of its
+// own. The file keeps its three lines, with the default directory instead.
+TEST_F(AppStartup, DirectoryWithALineBreakIsNotStored)
+{
+    for (const char16_t* breakText : {u"\n", u"\r", u"\r\n"}) {
+        Start("ToolTip = 1\r\n");
+        RememberedDirectory(1) = std::u16string(u"/home/a") + breakText + u"ToolTip = 0" + breakText + u"/";
+        RememberedDirectory(2) = u"/b/";
+        ShutDown();
+        const std::string dir = dir_.path().string() + "/";
+        EXPECT_EQ(SettingsBytes(),
+                  "\xEF\xBB\xBF\r\nTelefonbuch1 = " + dir + "\r\nTelefonbuch2 = /b/\r\nToolTip = 1\r\n");
+    }
+    SettingsFile settings;
+    settings.WriteText(u"Telefonbuch1", u"/a/");
+    settings.WriteText(u"Telefonbuch1", u"/x\ny/");
+    EXPECT_EQ(settings.WrittenForm(), "\xEF\xBB\xBF\r\nTelefonbuch1 = /a/\r\n") << "the key keeps what it had";
+}
+
 TEST_F(AppStartup, FailedSettingsWriteLeavesOldFile)
 {
     const std::string old = "Telefonbuch1 = /alt/\r\n";
