@@ -485,6 +485,20 @@ INSTANTIATE_TEST_SUITE_P(
         return s;
     });
 
+// The records of the document rebuilt from records, flattened again (no
+// suffix); false when the document could not be built.
+bool Rebuilt(const RecordList& records, RecordList& again)
+{
+    if (!XmlCreateDocument(0, XmlEncoding::Utf8))
+        return false;
+    const bool built = BuildPhonebookDocument(0, records, u"N");
+    std::u16string name;
+    if (built)
+        FlattenDocument(XmlMainNode(0), u"", again, name, {});
+    XmlFreeDocument(0);
+    return built;
+}
+
 // A contact brought in by a transfer never lands inside an element of another
 // contact that holds text; one of the list's own elements with text keeps its
 // children, and containers take transferred contacts as usual.
@@ -506,12 +520,8 @@ TEST(PhonebookRebuild, TransferredContactsStayOutOfOtherElementsWithText)
     CopyContactRecords(NthContact(source, 0), target);          // depth 3: not into "number"
     CopyContactRecords(NthContact(source, 1), target);          // depth 2: into "phonebook"
     MoveContactRecords(source, NthContact(source, 2), target);  // depth 3: beside the contact before it
-    ASSERT_TRUE(XmlCreateDocument(0, XmlEncoding::Utf8));
-    ASSERT_TRUE(BuildPhonebookDocument(0, target, u"N"));
     RecordList again;
-    std::u16string name;
-    FlattenDocument(XmlMainNode(0), u"", again, name, {});
-    XmlFreeDocument(0);
+    ASSERT_TRUE(Rebuilt(target, again));
     ExpectRecords(again, {{"0", 0, "phonebooks", "", " "},
                           {"1", 1, "phonebook", "", " "},
                           {"2", 2, "contact", "", ""},
@@ -551,12 +561,8 @@ TEST(PhonebookRebuild, TransferredContactsNeverLandInsideAnotherContact)
     RecordList target = Build(own);
     CopyContactRecords(NthContact(source, 0), target);
     MoveContactRecords(source, NthContact(source, 1), target);
-    ASSERT_TRUE(XmlCreateDocument(0, XmlEncoding::Utf8));
-    ASSERT_TRUE(BuildPhonebookDocument(0, target, u"N"));
     RecordList again;
-    std::u16string name;
-    FlattenDocument(XmlMainNode(0), u"", again, name, {});
-    XmlFreeDocument(0);
+    ASSERT_TRUE(Rebuilt(target, again));
     ExpectRecords(again, {{"0", 0, "phonebooks", "", ""},
                           {"1", 1, "phonebook", "", ""},
                           {"2", 2, "contact", "", ""},
@@ -582,11 +588,8 @@ TEST(PhonebookRebuild, TransferredContactsNeverLandInsideAnotherContact)
                                {"1", 1, "contact", "", ""},
                                {"2", 2, "contact", "", ""},
                                {"3", 3, "uniqueid", "", "1"}});
-    ASSERT_TRUE(XmlCreateDocument(0, XmlEncoding::Utf8));
-    ASSERT_TRUE(BuildPhonebookDocument(0, nested, u"N"));
     RecordList nestedAgain;
-    FlattenDocument(XmlMainNode(0), u"", nestedAgain, name, {});
-    XmlFreeDocument(0);
+    ASSERT_TRUE(Rebuilt(nested, nestedAgain));
     ExpectRecords(nestedAgain, {{"0", 0, "phonebooks", "", ""},
                                 {"1", 1, "contact", "", ""},
                                 {"2", 2, "contact", "", ""},

@@ -269,6 +269,27 @@ unsigned char* PutPiece(unsigned char* out, char32_t cp, const bool* special, Te
     return out + EncodeCodeIn<E>(out, cp, reference);
 }
 
+// The next unit at p written at out: as it is when plain, else its escape or
+// encoding (which may take a surrogate pair along). Advances p and returns
+// the end of what was written.
+template <XmlEncoding E>
+inline unsigned char* PutNext(unsigned char* out, const char16_t*& p, const char16_t* end, const bool* special,
+                              TextMode mode, bool reference)
+{
+    const char16_t c = *p;
+    if (!Plain<E>(c, special))
+        return PutPiece<E>(out, NextCode(p, end), special, mode, reference);
+    if constexpr (E == XmlEncoding::Utf16) {
+        out[0] = static_cast<unsigned char>(c & 0xFF);
+        out[1] = static_cast<unsigned char>(c >> 8);
+        out += 2;
+    } else {
+        *out++ = static_cast<unsigned char>(c);
+    }
+    ++p;
+    return out;
+}
+
 // Four units at once, as the lanes of a 64-bit word in memory order.
 // Whether none of them is 0x80 or above, or equal to c.
 constexpr std::uint64_t kLaneOnes = 0x0001000100010001ull;
@@ -350,19 +371,7 @@ unsigned char* PutText(unsigned char* out, const char16_t* p, const char16_t* co
                 }
             }
         }
-        const char16_t c = *p;
-        if (Plain<E>(c, special)) {
-            if constexpr (E == XmlEncoding::Utf16) {
-                out[0] = static_cast<unsigned char>(c & 0xFF);
-                out[1] = static_cast<unsigned char>(c >> 8);
-                out += 2;
-            } else {
-                *out++ = static_cast<unsigned char>(c);
-            }
-            ++p;
-        } else {
-            out = PutPiece<E>(out, NextCode(p, end), special, M, reference);
-        }
+        out = PutNext<E>(out, p, end, special, M, reference);
     }
     return out;
 }
@@ -486,21 +495,8 @@ private:
             unsigned char* const begin = sink_.Free();
             unsigned char* out = begin;
             unsigned char* const stop = begin + sink_.Room() - kLongestPiece;
-            while (p < end && out <= stop) {
-                const char16_t c = *p;
-                if (Plain<E>(c, special)) {
-                    if constexpr (E == XmlEncoding::Utf16) {
-                        out[0] = static_cast<unsigned char>(c & 0xFF);
-                        out[1] = static_cast<unsigned char>(c >> 8);
-                        out += 2;
-                    } else {
-                        *out++ = static_cast<unsigned char>(c);
-                    }
-                    ++p;
-                } else {
-                    out = PutPiece<E>(out, NextCode(p, end), special, mode, reference);
-                }
-            }
+            while (p < end && out <= stop)
+                out = PutNext<E>(out, p, end, special, mode, reference);
             sink_.Commit(static_cast<std::size_t>(out - begin));
         }
     }
