@@ -50,20 +50,6 @@ void Check(bool ok, const char* what)
         Fail(what);
 }
 
-bool WriteFile(const std::string& path, const uint8_t* data, size_t size)
-{
-    FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f)
-        return false;
-    bool ok = std::fwrite(data, 1, size, f) == size;
-    return std::fclose(f) == 0 && ok;
-}
-
-std::u16string Utf16Path(const std::string& path)
-{
-    return std::u16string(path.begin(), path.end());  // the temp path is ASCII
-}
-
 // Text with blanks and tabs at both ends removed and inner runs made one
 // blank: what is left of a text whose element gained or lost children when a
 // list was rebuilt into a tree (its indentation is laid out anew).

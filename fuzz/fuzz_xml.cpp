@@ -36,20 +36,6 @@ void Check(bool ok, const char* what)
     }
 }
 
-bool WriteFile(const std::string& path, const uint8_t* data, size_t size)
-{
-    FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f)
-        return false;
-    bool ok = std::fwrite(data, 1, size, f) == size;
-    return std::fclose(f) == 0 && ok;
-}
-
-std::u16string Utf16Path(const std::string& path)
-{
-    return std::u16string(path.begin(), path.end());  // the temp path is ASCII
-}
-
 struct Shape {
     int depth;
     int kind;

@@ -101,9 +101,11 @@ public:
     const RecordText& Get(std::u16string_view name)
     {
         // The library keeps one copy of each name of a loaded file, so the
-        // same name usually comes with the same address.
+        // same name usually comes with the same address. The document does
+        // not change during a walk, so the same address and length are the
+        // same name.
         Entry& e = slots_[(reinterpret_cast<std::uintptr_t>(name.data()) / sizeof(char16_t) + name.size()) % Slots];
-        if (e.data != name.data() || e.text.size() != name.size() || e.text.view() != name) {
+        if (e.data != name.data() || e.text.size() != name.size()) {
             e.data = name.data();
             e.text = name;
         }

@@ -262,26 +262,38 @@ NodeRecord* RecordList::Last()
     return current_ ? &current_->record : nullptr;
 }
 
+void RecordList::Link(Node* at, Node* first, Node* last, std::size_t count)
+{
+    Node* after = at ? at->next : head_;
+    first->prev = at;
+    last->next = after;
+    if (at)
+        at->next = first;
+    else
+        head_ = first;
+    if (after)
+        after->prev = last;
+    else
+        tail_ = last;
+    size_ += count;
+}
+
+void RecordList::Unlink(Node* first, Node* last, std::size_t count)
+{
+    if (first->prev)
+        first->prev->next = last->next;
+    else
+        head_ = last->next;
+    if (last->next)
+        last->next->prev = first->prev;
+    else
+        tail_ = first->prev;
+    size_ -= count;
+}
+
 RecordList::Node* RecordList::InsertAfter(Node* at, Node* node)
 {
-    if (at) {
-        node->prev = at;
-        node->next = at->next;
-        if (at->next)
-            at->next->prev = node;
-        else
-            tail_ = node;
-        at->next = node;
-    } else {
-        node->prev = nullptr;
-        node->next = head_;
-        if (head_)
-            head_->prev = node;
-        else
-            tail_ = node;
-        head_ = node;
-    }
-    ++size_;
+    Link(at, node, node, 1);
     return node;
 }
 
@@ -302,17 +314,9 @@ NodeRecord& RecordList::Append(NodeRecord record)
 RecordList::Node* RecordList::Erase(Node* node)
 {
     Node* next = node->next;
-    if (node->prev)
-        node->prev->next = next;
-    else
-        head_ = next;
-    if (next)
-        next->prev = node->prev;
-    else
-        tail_ = node->prev;
+    Unlink(node, node, 1);
     if (current_ == node)
         current_ = node->prev;
-    --size_;
     delete node;
     return next;
 }
@@ -331,27 +335,8 @@ RecordList::Node* RecordList::AppendFrom(RecordList& source, Node* first, Node* 
     }
     if (holdsCurrent)
         source.current_ = first->prev;
-
-    // Unlink [first, last] from source.
-    if (first->prev)
-        first->prev->next = end;
-    else
-        source.head_ = end;
-    if (end)
-        end->prev = first->prev;
-    else
-        source.tail_ = first->prev;
-    source.size_ -= count;
-
-    // Link it after this list's last node.
-    first->prev = tail_;
-    last->next = nullptr;
-    if (tail_)
-        tail_->next = first;
-    else
-        head_ = first;
-    tail_ = last;
-    size_ += count;
+    source.Unlink(first, last, count);
+    Link(tail_, first, last, count);
     return first;
 }
 

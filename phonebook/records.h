@@ -225,6 +225,12 @@ public:
 
 private:
     Node* InsertAfter(Node* at, Node* node);
+    // Links the chain first..last (count nodes) in after at (at the front
+    // when at is nullptr).
+    void Link(Node* at, Node* first, Node* last, std::size_t count);
+    // Takes the run first..last (count nodes) out of the links; current is
+    // left to the caller.
+    void Unlink(Node* first, Node* last, std::size_t count);
 
     Node* head_ = nullptr;
     Node* tail_ = nullptr;
