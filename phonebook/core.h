@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "phonebook/records.h"
+#include "contacts/records.h"
 #include "xml/xml.h"
 
 // Attribute text --------------------------------------------------------------

@@ -1,4 +1,4 @@
-#include "phonebook/records.h"
+#include "contacts/records.h"
 
 #include <cstdint>
 #include <cstdlib>
