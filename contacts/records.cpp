@@ -340,6 +340,22 @@ RecordList::Node* RecordList::AppendFrom(RecordList& source, Node* first, Node* 
     return first;
 }
 
+RecordList::Node* RecordList::Insert(Node* at, NodeRecord record)
+{
+    Node* node = new Node;
+    node->record = std::move(record);
+    return InsertAfter(at, node);
+}
+
+void RecordList::Move(Node* at, Node* first, Node* last)
+{
+    std::size_t count = 1;
+    for (Node* n = first; n != last; n = n->next)
+        ++count;
+    Unlink(first, last, count);
+    Link(at, first, last, count);
+}
+
 void RecordList::DeleteCurrent()
 {
     if (current_)

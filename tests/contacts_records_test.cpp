@@ -199,6 +199,39 @@ TEST(ContactsRecordList, AppendFromMovesARunOfNodes)
     }
 }
 
+// Insert and Move work anywhere in the list and leave current on its node.
+TEST(ContactsRecordList, InsertAndMoveKeepTheLinksWhole)
+{
+    struct Case {
+        int at;             // node index in "abcde" after which to go; -1: the front
+        int first, last;    // the run to move; first = -1 inserts "x" instead
+        const char* result;
+    };
+    const Case cases[] = {{2, -1, 0, "abcxde"}, {-1, -1, 0, "xabcde"}, {4, -1, 0, "abcdex"}, {4, 1, 2, "adebc"},
+                          {-1, 3, 4, "deabc"},  {0, 4, 4, "aebcd"},   {2, 0, 1, "cabde"}};
+    for (const Case& c : cases) {
+        RecordList list;
+        for (const char* n : {"a", "b", "c", "d", "e"})
+            list.Append(Rec(n));
+        std::vector<RecordList::Node*> nodes;
+        for (RecordList::Node* n = list.FirstNode(); n; n = n->next)
+            nodes.push_back(n);
+        list.Reset();
+        list.Next();
+        list.Next();  // current b
+        RecordList::Node* at = c.at < 0 ? nullptr : nodes[c.at];
+        if (c.first < 0)
+            EXPECT_EQ(U8(list.Insert(at, Rec("x"))->record.name), "x");
+        else
+            list.Move(at, nodes[c.first], nodes[c.last]);
+        const std::string result = c.result;
+        EXPECT_EQ(Names(list), result) << c.result;
+        EXPECT_EQ(NamesBackwards(list), std::string(result.rbegin(), result.rend())) << c.result;
+        EXPECT_EQ(list.Size(), result.size());
+        EXPECT_EQ(CurrentName(list), "b");
+    }
+}
+
 }  // namespace
 
 // Record texts are shared between copies; each operation must still behave
