@@ -21,7 +21,7 @@
 //   (after the frame a list without one gets), the same names, attributes
 //   (the phonebook name replaced), texts, and the same contact rows.
 #include "phonebook/core.h"
-#include "phonebook/records.h"
+#include "contacts/records.h"
 #include "xml/xml.h"
 
 #include <cstdint>

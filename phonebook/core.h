@@ -8,28 +8,9 @@
 #include <string_view>
 #include <vector>
 
-#include "phonebook/records.h"
+#include "contacts/attributes.h"
+#include "contacts/records.h"
 #include "xml/xml.h"
-
-// Attribute text --------------------------------------------------------------
-//
-// A record keeps its element's attributes as one text: per attribute the name,
-// "=", a double quote, the value, a double quote and "|". A value holding "|"
-// would be cut there when the text is split again, so such a value (and only
-// such a value) is written with "|" as "\|" and "\" as "\\". A value without
-// "|" stands in the text exactly as parsed, backslashes included; a value with
-// "|" in the text is always an escaped one.
-
-// Appends one attribute field to an attributes text.
-void AppendAttributeField(std::u16string& attributes, std::u16string_view name, std::u16string_view value);
-
-struct AttributePair {
-    std::u16string name;
-    std::u16string value;
-};
-// Splits an attributes text into its pairs, in order. Fields without a name
-// are skipped, so no attribute without a name ever comes out.
-std::vector<AttributePair> SplitAttributes(std::u16string_view attributes);
 
 // Flattening ---------------------------------------------------------------------
 

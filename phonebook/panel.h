@@ -4,7 +4,7 @@
 #include <string>
 #include <unordered_map>
 
-#include "phonebook/records.h"
+#include "contacts/records.h"
 
 // Widget numbers of panel 1; panel 2 adds PanelWidgetOffset to each.
 enum PanelWidget : int {

@@ -6,7 +6,7 @@
 #include <functional>
 #include <string>
 
-#include "phonebook/records.h"
+#include "contacts/records.h"
 
 // Working state shared by loading and saving.
 RecordList& ScratchList();

@@ -1,5 +1,5 @@
 // The functional core: flattening documents into records, contact rows,
-// attribute texts, copying and removing contacts, rebuilding documents.
+// copying and removing contacts, rebuilding documents.
 #include "phonebook_fixture.h"
 
 #include <algorithm>
@@ -198,64 +198,6 @@ TEST(PhonebookRows, RowTextStartsWithALineFeedPerColumn)
 {
     EXPECT_EQ(U8(RowText(u"2 (1)", u"7", u"Anna", u"0301  #  0171")), "\n2 (1)\n7\nAnna\n0301  #  0171");
     EXPECT_EQ(U8(RowText(u"", u"", u"", u"")), "\n\n\n\n");
-}
-
-// Attribute texts -------------------------------------------------------------------
-
-struct AttributeCase {
-    const char* value;
-    const char* field;  // as it stands in the attributes text
-};
-
-class PhonebookAttributes : public ::testing::TestWithParam<AttributeCase> {};
-
-TEST_P(PhonebookAttributes, FieldAndBack)
-{
-    const AttributeCase& c = GetParam();
-    std::u16string text;
-    AppendAttributeField(text, u"a", U16(c.value));
-    AppendAttributeField(text, u"b", u"2");
-    EXPECT_EQ(U8(text), std::string("a=\"") + c.field + "\"|b=\"2\"|");
-    const auto pairs = SplitAttributes(text);
-    ASSERT_EQ(pairs.size(), 2u);
-    EXPECT_EQ(U8(pairs[0].name), "a");
-    EXPECT_EQ(U8(pairs[0].value), c.value);
-    EXPECT_EQ(U8(pairs[1].name), "b");
-    EXPECT_EQ(U8(pairs[1].value), "2");
-}
-
-INSTANTIATE_TEST_SUITE_P(Values, PhonebookAttributes,
-                         ::testing::Values(AttributeCase{"plain", "plain"}, AttributeCase{"", ""},
-                                           AttributeCase{"x\"y=z", "x\"y=z"},
-                                           // without a bar, backslashes stay as they are
-                                           AttributeCase{"C:\\Pfad\\", "C:\\Pfad\\"},
-                                           AttributeCase{"\\", "\\"}, AttributeCase{"a\\\\b", "a\\\\b"},
-                                           // with a bar, bars and backslashes are escaped
-                                           AttributeCase{"a|b", "a\\|b"}, AttributeCase{"|", "\\|"},
-                                           AttributeCase{"||", "\\|\\|"}, AttributeCase{"a\\|b", "a\\\\\\|b"},
-                                           AttributeCase{"end\\|", "end\\\\\\|"},
-                                           AttributeCase{"|\\", "\\|\\\\"}));
-
-TEST(PhonebookAttributes, BrokenTextsNeverGiveANamelessAttribute)
-{
-    struct Case {
-        const char* text;
-        std::vector<std::pair<std::string, std::string>> pairs;
-    };
-    const Case cases[] = {
-        {"", {}},
-        {"|", {}},
-        {"=\"x\"|", {}},
-        {"noequals|a=\"1\"|", {{"a", "1"}}},
-        {"a=\"1\"", {{"a", "1"}}},  // last separator missing
-        {"a=|b=\"\"|", {{"a", ""}, {"b", ""}}},
-    };
-    for (const Case& c : cases) {
-        std::vector<std::pair<std::string, std::string>> got;
-        for (const AttributePair& p : SplitAttributes(U16(c.text)))
-            got.emplace_back(U8(p.name), U8(p.value));
-        EXPECT_EQ(got, c.pairs) << c.text;
-    }
 }
 
 // Copying and removing contacts ------------------------------------------------------

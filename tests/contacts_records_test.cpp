@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "phonebook/records.h"
+#include "contacts/records.h"
 #include "test_support.h"
 
 using nwtest::U16;
@@ -50,7 +50,7 @@ RecordList Abc()
     return list;
 }
 
-TEST(PhonebookRecordList, NextAndPreviousWalkAndStopAtTheEnds)
+TEST(ContactsRecordList, NextAndPreviousWalkAndStopAtTheEnds)
 {
     RecordList list = Abc();
     list.Reset();
@@ -73,7 +73,7 @@ TEST(PhonebookRecordList, NextAndPreviousWalkAndStopAtTheEnds)
     EXPECT_EQ(empty.Previous(), nullptr);
 }
 
-TEST(PhonebookRecordList, AddInsertsAfterCurrentOrAtTheFront)
+TEST(ContactsRecordList, AddInsertsAfterCurrentOrAtTheFront)
 {
     RecordList list = Abc();
     list.Reset();
@@ -89,7 +89,7 @@ TEST(PhonebookRecordList, AddInsertsAfterCurrentOrAtTheFront)
     EXPECT_TRUE(list.Add().name.empty());  // a new record is empty
 }
 
-TEST(PhonebookRecordList, DeleteCurrentStepsBack)
+TEST(ContactsRecordList, DeleteCurrentStepsBack)
 {
     struct Case {
         int steps;  // Next() calls after Reset before deleting
@@ -118,7 +118,7 @@ TEST(PhonebookRecordList, DeleteCurrentStepsBack)
     EXPECT_EQ(Names(one), "b");
 }
 
-TEST(PhonebookRecordList, ClearAndCopyWholeList)
+TEST(ContactsRecordList, ClearAndCopyWholeList)
 {
     RecordList source = Abc();
     source.FirstNode()->record.nr = u"0 (1)";
@@ -151,7 +151,7 @@ TEST(PhonebookRecordList, ClearAndCopyWholeList)
     EXPECT_EQ(dest.Next(), nullptr);
 }
 
-TEST(PhonebookRecordList, EraseKeepsOtherNodesInPlace)
+TEST(ContactsRecordList, EraseKeepsOtherNodesInPlace)
 {
     RecordList list = Abc();
     RecordList::Node* a = list.FirstNode();
@@ -169,7 +169,7 @@ TEST(PhonebookRecordList, EraseKeepsOtherNodesInPlace)
     EXPECT_EQ(list.Size(), 1u);
 }
 
-TEST(PhonebookRecordList, AppendFromMovesARunOfNodes)
+TEST(ContactsRecordList, AppendFromMovesARunOfNodes)
 {
     struct Case {
         int from, to;  // node indices of the run in "abcde"; to = 5 runs to the end
@@ -199,11 +199,44 @@ TEST(PhonebookRecordList, AppendFromMovesARunOfNodes)
     }
 }
 
+// Insert and Move work anywhere in the list and leave current on its node.
+TEST(ContactsRecordList, InsertAndMoveKeepTheLinksWhole)
+{
+    struct Case {
+        int at;             // node index in "abcde" after which to go; -1: the front
+        int first, last;    // the run to move; first = -1 inserts "x" instead
+        const char* result;
+    };
+    const Case cases[] = {{2, -1, 0, "abcxde"}, {-1, -1, 0, "xabcde"}, {4, -1, 0, "abcdex"}, {4, 1, 2, "adebc"},
+                          {-1, 3, 4, "deabc"},  {0, 4, 4, "aebcd"},   {2, 0, 1, "cabde"}};
+    for (const Case& c : cases) {
+        RecordList list;
+        for (const char* n : {"a", "b", "c", "d", "e"})
+            list.Append(Rec(n));
+        std::vector<RecordList::Node*> nodes;
+        for (RecordList::Node* n = list.FirstNode(); n; n = n->next)
+            nodes.push_back(n);
+        list.Reset();
+        list.Next();
+        list.Next();  // current b
+        RecordList::Node* at = c.at < 0 ? nullptr : nodes[c.at];
+        if (c.first < 0)
+            EXPECT_EQ(U8(list.Insert(at, Rec("x"))->record.name), "x");
+        else
+            list.Move(at, nodes[c.first], nodes[c.last]);
+        const std::string result = c.result;
+        EXPECT_EQ(Names(list), result) << c.result;
+        EXPECT_EQ(NamesBackwards(list), std::string(result.rbegin(), result.rend())) << c.result;
+        EXPECT_EQ(list.Size(), result.size());
+        EXPECT_EQ(CurrentName(list), "b");
+    }
+}
+
 }  // namespace
 
 // Record texts are shared between copies; each operation must still behave
 // like a plain string of its own.
-TEST(PhonebookRecordText, BehavesLikeAStringOfItsOwn)
+TEST(ContactsRecordText, BehavesLikeAStringOfItsOwn)
 {
     const std::u16string withNul(u"a\0b", 3);
     const std::u16string longText(5000, u'ß');
@@ -236,7 +269,7 @@ TEST(PhonebookRecordText, BehavesLikeAStringOfItsOwn)
     }
 }
 
-TEST(PhonebookRecordText, CopiesShareUntilOneIsAssigned)
+TEST(ContactsRecordText, CopiesShareUntilOneIsAssigned)
 {
     RecordText original(u"0301 1234");
     RecordText copy = original;
@@ -273,7 +306,7 @@ TEST(PhonebookRecordText, CopiesShareUntilOneIsAssigned)
     }
 }
 
-TEST(PhonebookRecordList, CopiedListSharesTextsAndKeepsThemWhenTheSourceGoes)
+TEST(ContactsRecordList, CopiedListSharesTextsAndKeepsThemWhenTheSourceGoes)
 {
     RecordList copy;
     {
@@ -289,7 +322,7 @@ TEST(PhonebookRecordList, CopiedListSharesTextsAndKeepsThemWhenTheSourceGoes)
 // Nodes of all lists come from one store that is given back when the last
 // node goes. Mixed use of many lists must never let two records share a
 // node, and the store must work again after it was given back.
-TEST(PhonebookRecordList, ManyListsTakeAndGiveNodesInAnyOrder)
+TEST(ContactsRecordList, ManyListsTakeAndGiveNodesInAnyOrder)
 {
     for (int round = 0; round < 2; ++round) {
         SCOPED_TRACE(round);

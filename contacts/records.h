@@ -178,6 +178,13 @@ public:
     // and in order; no record is copied. When source's current node is among
     // them, source's current moves to the node before first. Returns first.
     Node* AppendFrom(RecordList& source, Node* first, Node* end);
+    // Inserts a node holding record after at (at the front when at is
+    // nullptr) and returns it; current stays where it is.
+    Node* Insert(Node* at, NodeRecord record);
+    // Moves the run first..last of this list, unchanged and in order, to
+    // after at (to the front when at is nullptr); at must not lie in the run.
+    // current stays on its node.
+    void Move(Node* at, Node* first, Node* last);
 
     class const_iterator {
     public:

@@ -1,4 +1,4 @@
-#include "phonebook/records.h"
+#include "contacts/records.h"
 
 #include <cstdint>
 #include <cstdlib>
@@ -338,6 +338,22 @@ RecordList::Node* RecordList::AppendFrom(RecordList& source, Node* first, Node* 
     source.Unlink(first, last, count);
     Link(tail_, first, last, count);
     return first;
+}
+
+RecordList::Node* RecordList::Insert(Node* at, NodeRecord record)
+{
+    Node* node = new Node;
+    node->record = std::move(record);
+    return InsertAfter(at, node);
+}
+
+void RecordList::Move(Node* at, Node* first, Node* last)
+{
+    std::size_t count = 1;
+    for (Node* n = first; n != last; n = n->next)
+        ++count;
+    Unlink(first, last, count);
+    Link(at, first, last, count);
 }
 
 void RecordList::DeleteCurrent()
