@@ -17,6 +17,12 @@ constexpr int HeadingFont = 1;  // Arial 12 pt bold, underlined
 constexpr int ListFont = 2;     // Arial 9 pt
 
 constexpr const char16_t* SettingsFileName = u"Nummernwerk.ini";
+// The desktop entry (packaging/<name>.desktop) that task bars match the
+// windows to.
+constexpr const char16_t* DesktopFileName = u"de.nummernwerk.Nummernwerk";
+// The one line on standard error when there is no display to show windows on.
+constexpr const char16_t* NoDisplayMessage =
+    u"Nummernwerk braucht eine grafische Oberfläche, kann aber keine Anzeige öffnen.";
 
 // Global state, alive from StartUp to ShutDown.
 const std::u16string& ProgramDirectory();
@@ -38,16 +44,18 @@ void StartUp(std::optional<std::u16string> programDirectory = std::nullopt);
 void ShutDown();
 // Releases the record lists, the XML library and the toolkit.
 void TearDown();
-// The whole program; the exit code is always 0.
+// The whole program; the exit code is 0, or 1 when there is no display.
 int Run();
 
 // Event loop --------------------------------------------------------------
-// Handles one event; false when it was a close request, which ends the loop.
+// Handles one event; false when it ends the loop: a close request from the
+// main window, once the unsaved changes of both panels are settled. A close
+// request from the information window closes only that window.
 bool HandleEvent(ui::Event event);
-// Waits for events and handles them until a close request arrives.
+// Waits for events and handles them until the loop ends.
 void RunEventLoop();
 // Handles the events already waiting, without blocking; false as soon as one
-// of them was a close request.
+// of them ended the loop.
 bool HandlePendingEvents();
 
 }  // namespace app

@@ -1,17 +1,16 @@
 // The build information in the main window's title.
 //
 // The build tool is the compiler that made the program ("GCC v12.2",
-// "Clang v14.0"); the build date is the day CMake configured the build tree
-// (NW_BUILD_DATE as yyyymmdd); the build directory is only the last component
+// "Clang v14.0"); the build date is the day the program was built
+// (NW_BUILD_DATE as yyyymmdd, in a header that every build brings up to
+// date); the build directory is only the last component
 // of the CMake build tree (NW_BUILD_DIRECTORY, e.g. "build"), so that no
 // machine's full path ends up in the program.
 #include "app/build_info.h"
 
+#include "app/build_date.h"
 #include "phonebook/text.h"
 
-#ifndef NW_BUILD_DATE
-#define NW_BUILD_DATE 19700101
-#endif
 #ifndef NW_BUILD_DIRECTORY
 #define NW_BUILD_DIRECTORY "build"
 #endif

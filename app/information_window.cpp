@@ -39,7 +39,7 @@ const char16_t* const Lines[] = {
     u"License for the expat XML parser",
     u"",
     u"Copyright (c) 1998-2000 Thai Open Source Software Center Ltd and Clark Cooper",
-    u"Copyright (c) 2001-2022 Expat maintainers.",
+    u"Copyright (c) 2001-2022 Expat maintainers",
     u"",
     u"Permission is hereby granted, free of charge, to any person obtaining a copy of this software",
     u"and associated documentation files (the \"Software\"), to deal in the Software without restriction,",

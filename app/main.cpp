@@ -1,5 +1,6 @@
 // Nummernwerk: copies contacts between two FRITZ!Box phonebook files.
-// Command-line arguments are not used; the exit code is always 0.
+// Command-line arguments are not used; the exit code is 0, or 1 when there is
+// no display to show the windows on.
 #include "app/app.h"
 
 int main()

@@ -1,5 +1,8 @@
 #include "app/main_window.h"
 
+#include <algorithm>
+#include <tuple>
+
 #include "app/app.h"
 #include "ui/toolkit.h"
 
@@ -171,6 +174,27 @@ std::uint32_t IconColour(char c)
 
 }  // namespace
 
+std::u16string PanelTitleText(int panel)
+{
+    return panel == 1 || panel == 2 ? Panels[panel - 1].title : u"";
+}
+
+std::vector<int> MainWindowTabOrder()
+{
+    std::vector<const PanelWidget*> focusable;
+    for (const PanelWidget& w : Widgets)
+        if (w.kind != Kind::Label)
+            focusable.push_back(&w);
+    std::stable_sort(focusable.begin(), focusable.end(), [](const PanelWidget* a, const PanelWidget* b) {
+        return std::tie(a->y, a->x1) < std::tie(b->y, b->x1);
+    });
+    std::vector<int> order;
+    for (int panel = 1; panel <= 2; ++panel)
+        for (const PanelWidget* w : focusable)
+            order.push_back(InPanel(panel, w->number));
+    return order;
+}
+
 std::vector<std::uint32_t> ProgramIcon()
 {
     std::vector<std::uint32_t> pixels;
@@ -189,6 +213,7 @@ void BuildMainWindow(const std::u16string& title, bool toolTips)
     ui::SetWindowColour(MainWindow, WindowGrey);
     BuildPanel(1);
     BuildPanel(2);
+    ui::SetTabOrder(MainWindowTabOrder());
     if (toolTips)
         for (int panel = 1; panel <= 2; ++panel)
             for (const ToolTip& tip : ToolTips)

@@ -98,6 +98,10 @@ std::u16string ExecutableDirectory()
 void StartUp(std::optional<std::u16string> programDirectory)
 {
     ui::Init();
+    // The program's texts are German, and so are those of the toolkit's own
+    // dialogs and menus, whatever the system's language.
+    ui::SetLanguage(u"de");
+    ui::SetDesktopFileName(DesktopFileName);
     XmlLibraryInit();
     PhonebookInit();
     Shell().title = ProgramTitle + BuildInformationText();
@@ -129,6 +133,10 @@ void TearDown()
 
 int Run()
 {
+    ui::SetNoDisplayMessage(NoDisplayMessage);
+    if (!ui::Init())
+        return 1;
+    ui::FitToScreen(MainWindowWidth, MainWindowHeight);
     StartUp();
     RunEventLoop();
     ShutDown();

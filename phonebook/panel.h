@@ -33,6 +33,8 @@ struct PhonebookPanel {
     int number = 0;
     RecordList records;
     std::u16string rememberedDirectory;
+    // Changed since it was loaded, created or saved (MarkPanelChanged).
+    bool changed = false;
 
     // Every row of the panel's list carries a hidden key, unique within the
     // panel for the whole run; this index leads from the key to the row's

@@ -58,6 +58,14 @@ void ClearPanelRecords(PhonebookPanel& p)
     p.records.Clear();
 }
 
+void MarkPanelsChanged(int panel, bool here, bool other)
+{
+    if (here)
+        MarkPanelChanged(panel);
+    if (other)
+        MarkPanelChanged(OtherPanel(panel));
+}
+
 void SetCountLabel(int panel)
 {
     ui::SetText(Widget(panel, CountLabelWidget),
@@ -85,7 +93,8 @@ std::int64_t RealLocalClock()
 // panel: its records (copied, or moved when `move` is set) and a row with the
 // source row's texts. A row whose key leads to no contact gives nothing.
 // After a move the source row's key leads nowhere; its row is removed next.
-void GiveRowContact(int panel, int row, bool move)
+// True when a contact was given.
+bool GiveRowContact(int panel, int row, bool move)
 {
     PhonebookPanel& source = Panel(panel);
     const int target = OtherPanel(panel);
@@ -94,7 +103,7 @@ void GiveRowContact(int panel, int row, bool move)
 
     const auto found = source.contactByKey.find(ui::GetItemKey(list, row));
     if (found == source.contactByKey.end())
-        return;
+        return false;
     RecordList::Node* given = nullptr;
     if (move) {
         given = MoveContactRecords(source.records, found->second, dest.records);
@@ -108,6 +117,7 @@ void GiveRowContact(int panel, int row, bool move)
                 RowText(ui::GetItemText(list, row, 1), ui::GetItemText(list, row, 2), ui::GetItemText(list, row, 3),
                         ui::GetItemText(list, row, 4)),
                 key);
+    return true;
 }
 
 // Removes the contact of row `row` of the panel: its records and the row.
@@ -123,12 +133,18 @@ void RemoveRowContact(int panel, int row)
     ui::RemoveItem(list, row);
 }
 
-void RemoveTickedRows(int panel)
+// True when a row was removed.
+bool RemoveTickedRows(int panel)
 {
     const int list = Widget(panel, ContactListWidget);
-    for (int i = ui::CountItems(list) - 1; i >= 0; --i)
-        if (ui::GetItemState(list, i) & ui::RowTicked)
+    bool removed = false;
+    for (int i = ui::CountItems(list) - 1; i >= 0; --i) {
+        if (ui::GetItemState(list, i) & ui::RowTicked) {
             RemoveRowContact(panel, i);
+            removed = true;
+        }
+    }
+    return removed;
 }
 
 void SetStateOfMarkedRows(int panel, int state)
@@ -174,6 +190,7 @@ void PhonebookInit()
     for (int panel = 1; panel <= 2; ++panel) {
         PhonebookPanel& p = Panel(panel);
         ClearPanelRecords(p);
+        p.changed = false;
         p.rememberedDirectory.clear();
     }
 }
@@ -184,6 +201,17 @@ void PhonebookShutdown()
     s.scratch.Clear();
     for (PhonebookPanel& p : s.panels)
         ClearPanelRecords(p);
+}
+
+void MarkPanelChanged(int panel)
+{
+    if (ValidPanel(panel))
+        Panel(panel).changed = true;
+}
+
+bool PanelHasUnsavedChanges(int panel)
+{
+    return ValidPanel(panel) && Panel(panel).changed && !Panel(panel).records.Empty();
 }
 
 std::int64_t CurrentLocalDate()
@@ -213,6 +241,7 @@ void LoadPhonebook(int panel)
     p.rememberedDirectory = DirectoryPart(path);
     ui::SetText(Widget(panel, FileFieldWidget), path);
     ClearPanelRecords(p);
+    p.changed = false;
     PhonebookName() = u"Unbekannt";
     ScratchList().Clear();
 
@@ -280,6 +309,7 @@ void NewPhonebook(int panel)
     SetCountLabel(panel);
 
     ClearPanelRecords(p);
+    p.changed = false;
     NodeRecord phonebooks;
     phonebooks.nr = u"0" + Suffix(panel);
     phonebooks.depth = 0;
@@ -317,12 +347,14 @@ void CopyContacts(int panel)
         return;
     const int list = Widget(panel, ContactListWidget);
     const int n = ui::CountItems(list);
+    bool given = false;
     for (int i = 0; i < n; ++i) {
         if (ui::GetItemState(list, i) & ui::RowTicked) {
-            GiveRowContact(panel, i, false);
+            given |= GiveRowContact(panel, i, false);
             ui::SetItemState(list, i, 0);
         }
     }
+    MarkPanelsChanged(panel, false, given);
     RefreshCountLabels();
 }
 
@@ -335,11 +367,13 @@ void MoveContacts(int panel)
     // Its records are handed over rather than copied and then deleted; the
     // outcome is the same, without duplicating every record of the move.
     const int n = ui::CountItems(list);
+    bool given = false;
     for (int i = 0; i < n; ++i)
         if (ui::GetItemState(list, i) & ui::RowTicked)
-            GiveRowContact(panel, i, true);
+            given |= GiveRowContact(panel, i, true);
     // Second pass, descending: the ticked rows go.
-    RemoveTickedRows(panel);
+    const bool removed = RemoveTickedRows(panel);
+    MarkPanelsChanged(panel, removed, given);
     RefreshCountLabels();
 }
 
@@ -347,7 +381,7 @@ void DeleteContacts(int panel)
 {
     if (!ValidPanel(panel))
         return;
-    RemoveTickedRows(panel);
+    MarkPanelsChanged(panel, RemoveTickedRows(panel), false);
     RefreshCountLabels();
 }
 
@@ -368,6 +402,8 @@ void SavePhonebook(int panel)
         XmlFormat(Document, XmlFormatLf, 3);
         saved = XmlSaveFile(Document, file) != 0;
     }
+    if (saved)
+        p.changed = false;
     // A document that lacks some of the records is never written.
     if (!saved) {
         ui::MessageBox(u"Fehlermeldung",

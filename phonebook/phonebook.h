@@ -32,6 +32,13 @@ void CopyContacts(int panel);
 void MoveContacts(int panel);
 void DeleteContacts(int panel);
 
+// A panel's phonebook changed since it was loaded, created or saved: contacts
+// came in or went out, or its name was edited. Loading, "Neu" and a save
+// that succeeded clear the mark.
+void MarkPanelChanged(int panel);
+// Changes that would be lost: the panel is marked changed and holds records.
+bool PanelHasUnsavedChanges(int panel);
+
 // The local clock in seconds since 1 January 1970 00:00:00 local wall-clock
 // time; -1 outside the range a date can hold. Tests replace it.
 std::int64_t CurrentLocalDate();

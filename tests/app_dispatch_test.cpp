@@ -14,9 +14,12 @@
 #include <set>
 #include <ostream>
 #include <string>
+#include <tuple>
+#include <vector>
 
 #include "app/information_window.h"
 #include "app/main_window.h"
+#include "app/unsaved_changes.h"
 #include "app_fixture.h"
 #include "phonebook/phonebook.h"
 #include "phonebook/text.h"
@@ -45,6 +48,17 @@ std::string Ticks(int panel)
     for (int row = 0; row < 3; ++row)
         ticks += ui::GetItemState(app::InPanel(panel, app::ContactList), row) & ui::RowTicked ? 'T' : '.';
     return ticks;
+}
+
+// Types one letter into a panel's Name field, as the user would.
+QLineEdit* TypeIntoName(int panel)
+{
+    auto* field = qobject_cast<QLineEdit*>(ui::qt::WidgetObject(app::InPanel(panel, app::NameField)));
+    EXPECT_NE(field, nullptr);
+    field->setFocus();
+    QKeyEvent press(QEvent::KeyPress, Qt::Key_X, Qt::NoModifier, QStringLiteral("x"));
+    QApplication::sendEvent(field, &press);
+    return field;
 }
 
 std::set<std::string> Files(const fs::path& dir)
@@ -293,12 +307,7 @@ TEST_F(AppDispatchIgnored, TickingARowCheckBox)
 TEST_F(AppDispatchIgnored, TypingInNameField)
 {
     ExpectNothingRuns([] {
-        auto* field = qobject_cast<QLineEdit*>(ui::qt::WidgetObject(app::InPanel(2, app::NameField)));
-        ASSERT_NE(field, nullptr);
-        field->setFocus();
-        QKeyEvent press(QEvent::KeyPress, Qt::Key_X, Qt::NoModifier, QStringLiteral("x"));
-        QApplication::sendEvent(field, &press);
-        field->undo();  // the snapshot compares the text; the event is what counts
+        TypeIntoName(2)->undo();  // the snapshot compares the text; the event is what counts
     });
 }
 
@@ -364,10 +373,16 @@ TEST_F(AppDispatch, CloseRequestWhileInformationWindowOpenEndsProgram)
     EXPECT_TRUE(fs::exists(dir_ / "Nummernwerk.ini"));
 }
 
-TEST_F(AppDispatch, CloseRequestFromInformationWindowAlsoEndsLoop)
+// The close box a window manager draws anyway, or Alt+F4 on the window that
+// is active after start, acts like "Schliessen".
+TEST_F(AppDispatch, CloseRequestFromInformationWindowClosesOnlyIt)
 {
     Start();
     ui::qt::WindowWidget(app::InformationWindow)->close();
+    EXPECT_TRUE(app::HandlePendingEvents());
+    EXPECT_FALSE(ui::WindowExists(app::InformationWindow));
+    EXPECT_TRUE(ui::WindowExists(app::MainWindow));
+    ui::qt::WindowWidget(app::MainWindow)->close();
     EXPECT_FALSE(app::HandlePendingEvents());
 }
 
@@ -380,5 +395,123 @@ TEST_F(AppDispatch, LoadInPanelTwoIsRememberedAtExit)
     EXPECT_EQ(SettingsBytes(), "\xEF\xBB\xBF\r\nTelefonbuch1 = /irgendwo/\r\nTelefonbuch2 = " + dir +
                                    "daten/\r\nToolTip = 1\r\n");
 }
+
+// --- unsaved changes -------------------------------------------------------------
+
+// The panels a question named, in the order asked.
+std::vector<int> AskedPanels()
+{
+    std::vector<int> panels;
+    for (const ui::RecordedQuestion& q : ui::RecordedQuestions())
+        for (int panel : {1, 2})
+            if (q.text.find(u'"' + app::PanelTitleText(panel) + u'"') != std::u16string::npos)
+                panels.push_back(panel);
+    return panels;
+}
+
+struct ChangeCase {
+    const char* name;
+    std::vector<std::pair<int, int>> presses;  // panel, button (NameField: typed into)
+    std::vector<int> asked;                    // at the close request
+};
+
+void PrintTo(const ChangeCase& c, std::ostream* os) { *os << c.name; }
+
+// clang-format off
+const ChangeCase kChanges[] = {
+    {"Nothing",              {},                                            {}},
+    {"MarkingOnly",          {{1, app::TickButton}, {2, app::UntickButton}}, {}},
+    {"CopyIn",               {{1, app::CopyButton}},                         {2}},
+    {"MoveOutAndIn",         {{2, app::MoveButton}},                         {1, 2}},
+    {"DeleteOut",            {{2, app::DeleteButton}},                       {2}},
+    {"NameTyped",            {{1, app::NameField}},                          {1}},
+    {"CopyWithNothingTicked", {{1, app::DeleteButton}, {1, app::CopyButton}}, {1}},
+    {"CopiedThenSaved",      {{1, app::CopyButton}, {2, app::SaveButton}},   {}},
+};
+// clang-format on
+
+class AppUnsavedChanges : public AppDispatch, public ::testing::WithParamInterface<ChangeCase> {};
+
+// After loading both panels, only the panels whose contents changed are
+// asked about on closing; "Verwerfen" for each ends the program.
+TEST_P(AppUnsavedChanges, CloseAsksOnlyAboutChangedPanels)
+{
+    const ChangeCase& c = GetParam();
+    Start();
+    LoadBothAndMark();
+    for (const auto& [panel, widget] : c.presses) {
+        if (widget == app::NameField)
+            TypeIntoName(panel);
+        else
+            Click(app::InPanel(panel, widget));
+        ASSERT_TRUE(app::HandlePendingEvents());
+    }
+    ASSERT_TRUE(ui::RecordedQuestions().empty()) << "nothing asked before the close";
+    ui::SetNextQuestionAnswer(app::DiscardChanges);
+    ui::SetNextQuestionAnswer(app::DiscardChanges);
+    ui::qt::WindowWidget(app::MainWindow)->close();
+    EXPECT_FALSE(app::HandlePendingEvents());
+    EXPECT_EQ(AskedPanels(), c.asked);
+    EXPECT_EQ(ui::RecordedQuestions().size(), c.asked.size());
+}
+
+INSTANTIATE_TEST_SUITE_P(AppDispatch, AppUnsavedChanges, ::testing::ValuesIn(kChanges),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+class AppUnsavedAnswers : public AppDispatch,
+                          public ::testing::WithParamInterface<std::tuple<std::string, std::string>> {};
+
+// Panel 1 lost a contact. Every way its contents could go asks first, and
+// each answer does what it says: "Speichern" writes the phonebook and goes
+// on only when that worked, "Verwerfen" goes on, "Abbrechen" leaves all as
+// it was. "Laden" asks before its dialog; a dialog cancelled after
+// "Verwerfen" loses nothing.
+TEST_P(AppUnsavedAnswers, AnswerDecidesWhetherThePanelGoes)
+{
+    const auto& [trigger, answer] = GetParam();
+    const bool loading = trigger.starts_with("Laden");
+    Start();
+    Load(1, "links.xml");
+    ui::SetItemState(app::InPanel(1, app::ContactList), 0, ui::RowTicked);
+    Click(app::InPanel(1, app::DeleteButton));
+    ASSERT_TRUE(app::HandlePendingEvents());
+    ASSERT_EQ(Rows(1), 2);
+    if (answer == "SpeichernScheitert")
+        ui::SetText(app::InPanel(1, app::FileField), U16((dir_ / "fehlt" / "links.xml").string()));
+    const std::size_t dialogsBefore = ui::RecordedFileDialogs().size();
+
+    ui::SetNextQuestionAnswer(answer == "Verwerfen"   ? app::DiscardChanges
+                              : answer == "Abbrechen" ? app::KeepEditing
+                                                      : app::SaveChanges);
+    if (loading)
+        ui::SetNextOpenFileAnswer(trigger == "Laden" ? DataFile("vier.xml") : u"");
+    if (trigger == "Schliessen")
+        ui::qt::WindowWidget(app::MainWindow)->close();
+    else
+        Click(app::InPanel(1, trigger == "Neu" ? app::NewButton : app::LoadButton));
+    const bool loopGoesOn = app::HandlePendingEvents();
+
+    ASSERT_EQ(ui::RecordedQuestions().size(), 1u);
+    EXPECT_EQ(ui::RecordedQuestions()[0].title, u"Ungespeicherte \u00c4nderungen");
+    EXPECT_EQ(ui::RecordedQuestions()[0].buttons,
+              (std::vector<std::u16string>{u"Speichern", u"Verwerfen", u"Abbrechen"}));
+    EXPECT_EQ(AskedPanels(), std::vector<int>{1});
+
+    const bool saved = answer == "Speichern";
+    const bool goesOn = saved || answer == "Verwerfen";
+    EXPECT_EQ(fs::exists(dir_ / "daten" / "links.xml_NEU.xml"), saved);
+    EXPECT_EQ(ui::RecordedMessages().size(), answer == "SpeichernScheitert" ? 1u : 0u);
+    EXPECT_EQ(loopGoesOn, !(goesOn && trigger == "Schliessen"));
+    EXPECT_EQ(ui::RecordedFileDialogs().size() - dialogsBefore, goesOn && loading ? 1u : 0u);
+    EXPECT_EQ(Rows(1), !goesOn ? 2 : trigger == "Neu" ? 0 : trigger == "Laden" ? 4 : 2);
+    const bool replaced = goesOn && (trigger == "Neu" || trigger == "Laden");
+    EXPECT_EQ(PanelHasUnsavedChanges(1), !saved && !replaced);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    AppDispatch, AppUnsavedAnswers,
+    ::testing::Combine(::testing::Values("Neu", "Laden", "LadenAbgebrochen", "Schliessen"),
+                       ::testing::Values("Speichern", "SpeichernScheitert", "Verwerfen", "Abbrechen")),
+    [](const auto& info) { return std::get<0>(info.param) + "_" + std::get<1>(info.param); });
 
 }  // namespace

@@ -3,10 +3,13 @@
 #include <QFont>
 
 #include <cerrno>
+#include <cstdlib>
+#include <ctime>
 #include <filesystem>
 #include <optional>
 #include <ostream>
 #include <string>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "app/build_info.h"
@@ -189,6 +192,21 @@ TEST(AppBuildInfo, DateIsValidAndDirectoryIsNoPath)
     const std::u16string dir = app::BuildDirectoryText();
     EXPECT_FALSE(dir.empty());
     EXPECT_EQ(dir.find_first_of(u"/\\"), std::u16string::npos);
+}
+
+// Every build brings the date up to date: it is the day this test program
+// was linked (or the day before, for a build across midnight).
+TEST(AppBuildInfo, DateIsTheDayOfTheBuild)
+{
+    if (std::getenv("SOURCE_DATE_EPOCH"))
+        GTEST_SKIP() << "SOURCE_DATE_EPOCH fixes the date";
+    struct stat program {};
+    ASSERT_EQ(stat("/proc/self/exe", &program), 0);
+    std::tm local{};
+    ASSERT_NE(localtime_r(&program.st_mtime, &local), nullptr);
+    const std::int64_t linked = DateFromParts(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, 0, 0, 0);
+    EXPECT_TRUE(app::BuildDate() == linked || app::BuildDate() == linked - 86400)
+        << nwtest::U8(DateMask(u"%dd.%mm.%yyyy", app::BuildDate()));
 }
 
 }  // namespace

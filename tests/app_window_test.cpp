@@ -3,6 +3,7 @@
 #include <QAbstractItemModel>
 #include <QApplication>
 #include <QCheckBox>
+#include <QDialogButtonBox>
 #include <QFrame>
 #include <QHeaderView>
 #include <QIcon>
@@ -13,6 +14,8 @@
 #include <QRegularExpression>
 #include <QScreen>
 #include <QTableView>
+#include <QTest>
+#include <QTimer>
 #include <QWidget>
 
 #include <map>
@@ -432,7 +435,7 @@ TEST_F(AppInformationWindow, TextLineByLine)
     EXPECT_EQ(lines[19], QString(81, u'_'));
     EXPECT_EQ(lines[21], QStringLiteral("License for the expat XML parser"));
     EXPECT_EQ(lines[23], QStringLiteral("Copyright (c) 1998-2000 Thai Open Source Software Center Ltd and Clark Cooper"));
-    EXPECT_EQ(lines[24], QStringLiteral("Copyright (c) 2001-2022 Expat maintainers."));
+    EXPECT_EQ(lines[24], QStringLiteral("Copyright (c) 2001-2022 Expat maintainers"));
     for (int empty : {21, 23, 26, 32, 35, 43}) {
         EXPECT_TRUE(lines[empty - 1].isEmpty()) << "line " << empty;
     }
@@ -464,6 +467,49 @@ TEST_F(AppInformationWindow, OpenedInFrontOfTheMainWindow)
         const int top = frame.height() > screen.height() ? 0 : (screen.height() - frame.height()) / 2;
         EXPECT_EQ(frame.topLeft(), screen.topLeft() + QPoint(left, top)) << window->windowTitle().toStdString();
     }
+}
+
+// --- keyboard and language ---------------------------------------------------------
+
+// Tab walks each panel as it is read: the buttons left to right, then the
+// Name and Datei fields, then the list; panel 1, then panel 2, then round.
+// Return, Enter and Space press the focused button.
+TEST_F(AppMainWindow, KeyboardFollowsTheLayout)
+{
+    Start();
+    ui::CloseWindow(app::InformationWindow);
+    QWidget* window = ui::qt::WindowWidget(app::MainWindow);
+    QApplication::setActiveWindow(window);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window));
+    const int order[] = {3, 4, 5, 10, 11, 12, 13, 14, 7, 9, 15, 19, 20, 21, 26, 27, 28, 29, 30, 23, 25, 31, 3};
+    ui::qt::WidgetObject(order[0])->setFocus();
+    for (int number : std::vector<int>(std::begin(order) + 1, std::end(order))) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        EXPECT_EQ(QApplication::focusWidget(), ui::qt::WidgetObject(number)) << number;
+    }
+    for (Qt::Key key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Space}) {
+        QTest::keyClick(QApplication::focusWidget(), key);
+        ASSERT_EQ(ui::PollEvent(), ui::Event::Widget) << key;
+        EXPECT_EQ(ui::EventWidget(), 3);
+    }
+}
+
+// Qt's own dialogs speak German whatever the system's language: the
+// open-file dialog's buttons read "Öffnen" and "Abbrechen".
+TEST_F(AppMainWindow, FileDialogIsGerman)
+{
+    Start();
+    QStringList captions;
+    QTimer::singleShot(0, [&captions] {
+        QWidget* dialog = QApplication::activeModalWidget();
+        for (QDialogButtonBox* box : dialog->findChildren<QDialogButtonBox*>())
+            for (QAbstractButton* button : box->buttons())
+                captions << button->text().remove(u'&');
+        dialog->close();
+    });
+    EXPECT_EQ(ui::OpenFileDialog(u"Telefonbuch", ProgramDirectory(), u"Telefonbuch (*.xml)|*.xml", 0), u"");
+    captions.sort();
+    EXPECT_EQ(captions, QStringList({QStringLiteral("Abbrechen"), QString::fromUtf8("\xC3\x96" "ffnen")}));
 }
 
 }  // namespace

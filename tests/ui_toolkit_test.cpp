@@ -27,12 +27,16 @@
 #include <QTableView>
 #include <QTest>
 #include <QTimer>
+#include <QToolTip>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdlib>
 #include <functional>
+#include <optional>
 #include <random>
 
 using nwtest::U16;
@@ -463,6 +467,25 @@ TEST_F(UiToolkit, CloseIsRefusedAndQueuedAsCloseRequest)
     EXPECT_EQ(ui::EventWindow(), Win);
 }
 
+// With the pointer resting on a button of a window that is not the active
+// one, its tooltip still shows.
+TEST_F(UiToolkit, ToolTipShowsWhileItsWindowIsInactive)
+{
+    OpenMainWindow();
+    ASSERT_TRUE(ui::Button(3, 10, 10, 40, 24, u"Neu"));
+    ui::AttachToolTip(3, u"Neues Telefonbuch anlegen.");
+    ASSERT_TRUE(ui::OpenWindow(1, 0, 0, 100, 100, u"Info", ui::WindowTitleBar, Win));
+    QApplication::setActiveWindow(ui::qt::WindowWidget(1));
+    ASSERT_TRUE(QTest::qWaitForWindowActive(ui::qt::WindowWidget(1)));
+    QWidget* button = ui::qt::WidgetObject(3);
+    ASSERT_FALSE(button->isActiveWindow());
+    QTest::mouseMove(button, QPoint(5, 5));
+    QTest::mouseMove(button, QPoint(10, 10));
+    EXPECT_TRUE(QTest::qWaitFor([] { return QToolTip::isVisible(); }, 5000));
+    EXPECT_EQ(QToolTip::text(), QStringLiteral("Neues Telefonbuch anlegen."));
+    QToolTip::hideText();
+}
+
 // Widgets ----------------------------------------------------------------------------
 
 TEST_F(UiToolkit, CheckBoxStateFollowsUserAndProgram)
@@ -842,6 +865,38 @@ TEST_F(UiToolkit, RealMessageBoxIsModalPlainTextWithOneOkButton)
     EXPECT_TRUE(seen);
 }
 
+// The real box: its buttons in the given order, Return for the default one,
+// Escape and the close button for the cancel one, a click for that button.
+TEST_F(UiToolkit, RealQuestionAnswersWithTheButtonChosen)
+{
+    OpenMainWindow();
+    const std::vector<std::u16string> buttons = {u"Speichern", u"Verwerfen", u"Abbrechen"};
+    const std::pair<std::function<void(QMessageBox*, QList<QAbstractButton*>&)>, int> cases[] = {
+        {[](QMessageBox* box, auto&) { QTest::keyClick(box, Qt::Key_Return); }, 0},
+        {[](QMessageBox* box, auto&) { QTest::keyClick(box, Qt::Key_Escape); }, 2},
+        {[](QMessageBox* box, auto&) { box->close(); }, 2},
+        {[](QMessageBox*, auto& shown) { shown[1]->click(); }, 1},
+    };
+    for (const auto& [answer, expected] : cases) {
+        WhenModalOpens([&](QWidget* modal) {
+            auto* box = qobject_cast<QMessageBox*>(modal);
+            ASSERT_NE(box, nullptr);
+            EXPECT_EQ(box->textFormat(), Qt::PlainText);
+            EXPECT_EQ(box->parentWidget(), ui::qt::WindowWidget(Win));
+            QList<QAbstractButton*> shown = box->buttons();
+            std::sort(shown.begin(), shown.end(), [box](QAbstractButton* a, QAbstractButton* b) {
+                return a->mapTo(box, QPoint()).x() < b->mapTo(box, QPoint()).x();
+            });
+            ASSERT_EQ(shown.size(), 3);
+            for (int i = 0; i < 3; ++i)
+                EXPECT_EQ(shown[i]->text().toStdU16String(), buttons[i]);
+            answer(box, shown);
+        });
+        EXPECT_EQ(ui::Question(u"Frage", u"  <b>Speichern?</b>    ", ui::Icon::Warning, buttons, 0, 2), expected);
+        EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+    }
+}
+
 TEST_F(UiToolkit, QueuedFileAnswersAreReturnedInOrderWithoutADialog)
 {
     ui::SetNextOpenFileAnswer(u"/tmp/a.xml");
@@ -921,5 +976,45 @@ INSTANTIATE_TEST_SUITE_P(
         FileDialogCase{"Cancelled", "Telefonbuch (*.xml)|*.xml", 0, true, false, {"Telefonbuch (*.xml)"},
                        "Telefonbuch (*.xml)"}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// Application -------------------------------------------------------------------------------
+
+TEST(UiToolkitDisplay, NamedWhenThePlatformFindsWhatItNeeds)
+{
+    // QT_QPA_PLATFORM, DISPLAY, WAYLAND_DISPLAY ("-": unset), whether named.
+    const std::array<const char*, 4> cases[] = {
+        {"-", "-", "-", "no"},          {"-", ":0", "-", "yes"},         {"-", "", "", "no"},
+        {"-", "-", "wayland-0", "yes"}, {"xcb", "-", "-", "no"},         {"wayland;xcb", "-", "-", "no"},
+        {"offscreen", "-", "-", "yes"}, {"minimal:x=1", "-", "-", "yes"}, {"xcb;offscreen", "-", "-", "yes"},
+    };
+    const char* names[] = {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"};
+    std::vector<std::optional<std::string>> kept;
+    for (const char* name : names)
+        kept.push_back(std::getenv(name) ? std::optional<std::string>(std::getenv(name)) : std::nullopt);
+    for (const auto& c : cases) {
+        for (int i = 0; i < 3; ++i)
+            std::string(c[i]) == "-" ? unsetenv(names[i]) : setenv(names[i], c[i], 1);
+        EXPECT_EQ(ui::DisplayNamed(), std::string(c[3]) == "yes") << c[0] << " " << c[1] << " " << c[2];
+    }
+    for (int i = 0; i < 3; ++i)
+        kept[i] ? setenv(names[i], kept[i]->c_str(), 1) : unsetenv(names[i]);
+}
+
+// The scale brings a window that does not fit inside the available area,
+// filling most of it, but never below one device pixel per pixel.
+TEST(UiToolkitFit, ScaleFitsTheWindowButNeverBelowOneDevicePixel)
+{
+    // available width, height (logical pixels), device pixel ratio
+    const std::array<double, 3> screens[] = {{1920, 1040, 1},   {1280, 720, 1.5}, {1536, 824, 1.25},
+                                             {1366, 728, 1},    {910, 512, 1.5},  {3840, 2160, 2}};
+    for (const auto& [width, height, ratio] : screens) {
+        const double scale = ui::qt::FitScale(1630, 920, int(width), int(height), ratio);
+        const bool fits = 1630 * scale <= width && 920 * scale <= height;
+        const bool fills = 1630 * scale > 0.9 * width || 920 * scale > 0.9 * height;
+        EXPECT_TRUE(scale == 1.0 ? fits || ratio == 1 : (fits && fills) || scale * ratio == 1.0) << width;
+        EXPECT_LE(scale, 1.0);
+        EXPECT_GE(scale * ratio, 1.0);
+    }
+}
 
 }  // namespace

@@ -19,6 +19,13 @@ QWidget* ContainerArea(int container);
 // The font with this number; nullptr when none.
 const QFont* FontObject(int font);
 
+// The factor FitToScreen scales by: 1 when a window of width x height (client
+// area) with a frame fits an available area of availableWidth x
+// availableHeight, all in the screen's logical pixels; otherwise just small
+// enough to fit, but not below 1 / devicePixelRatio, one device pixel per
+// pixel.
+double FitScale(int width, int height, int availableWidth, int availableHeight, double devicePixelRatio);
+
 // Closes every window, forgets all fonts and waiting events, and returns the
 // dialog seam to its defaults, so that each test starts from a clean slate
 // without tearing down the application object.

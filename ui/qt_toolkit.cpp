@@ -17,8 +17,11 @@
 #include <QFrame>
 #include <QIcon>
 #include <QImage>
+#include <QKeyEvent>
 #include <QLabel>
+#include <QLibraryInfo>
 #include <QLineEdit>
+#include <QLocale>
 #include <QMessageBox>
 #include <QPixmap>
 #include <QPlainTextEdit>
@@ -26,9 +29,13 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QSignalBlocker>
+#include <QTranslator>
 #include <QWidget>
 
+#include <algorithm>
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <deque>
 #include <map>
 #include <memory>
@@ -84,6 +91,11 @@ struct State {
     std::vector<RecordedMessage> messages;
     std::deque<std::u16string> fileAnswers;
     std::vector<RecordedFileDialog> fileDialogs;
+    std::deque<int> questionAnswers;
+    std::vector<RecordedQuestion> questions;
+    std::u16string noDisplayMessage;
+    std::u16string language;               // of the translations, empty: none
+    QPointer<QTranslator> translator;      // owned by the application object
 };
 
 State& S()
@@ -102,6 +114,25 @@ void PushEvent(Event kind, int widget, int window)
     }
     queue.push_back({kind, widget, window});
 }
+
+// A push button that Return and Enter press, as Space does, whether or not
+// it sits in a dialog.
+class ToolkitButton : public QPushButton {
+public:
+    using QPushButton::QPushButton;
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override
+    {
+        const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+        if (enter && (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
+            if (!event->isAutoRepeat())
+                click();
+            return;
+        }
+        QPushButton::keyPressEvent(event);
+    }
+};
 
 // A window of the program. A close from outside (close box, Alt+F4, the
 // window manager) is refused here and handed to the program as a request.
@@ -282,6 +313,15 @@ void SetRoles(QWidget* widget, std::initializer_list<QPalette::ColorRole> roles,
     widget->setPalette(palette);
 }
 
+QMessageBox::Icon QtIcon(Icon icon)
+{
+    switch (icon) {
+    case Icon::Error: return QMessageBox::Critical;
+    case Icon::Warning: return QMessageBox::Warning;
+    default: return QMessageBox::Information;
+    }
+}
+
 QStringList QtFilters(const QString& filter)
 {
     const QStringList parts = filter.split(u'|');
@@ -327,11 +367,103 @@ void DropWindow(int window)
 
 // Application ---------------------------------------------------------------
 
+namespace {
+
+// Room for a window's frame and title bar when a size is checked against the
+// screen before the window exists, in logical pixels.
+constexpr int FrameAllowanceWidth = 8;
+constexpr int FrameAllowanceHeight = 36;
+// FitToScreen never scales below one device pixel per design pixel: it takes
+// back what a high-DPI screen added, no more. Below that texts would shrink
+// under their design size, and Qt does not draw widgets reliably at a device
+// pixel ratio under 1.
+constexpr double SmallestDeviceScale = 1.0;
+
+void WriteNoDisplayMessage()
+{
+    const QByteArray line = Q(S().noDisplayMessage).toUtf8();
+    if (!line.isEmpty()) {
+        std::fprintf(stderr, "%s\n", line.constData());
+        std::fflush(stderr);
+    }
+}
+
+// What Qt says while the application object is made is held back: when the
+// platform cannot be brought up (a display that is named but unreachable),
+// Qt ends the process with a fatal message, and the user gets the program's
+// one line instead. Otherwise the held messages are passed on afterwards.
+struct HeldMessage {
+    QtMsgType type;
+    QByteArray category;
+    QString text;
+};
+std::vector<HeldMessage> heldMessages;
+QtMessageHandler passOn = nullptr;
+
+void PassOnHeldMessages()
+{
+    for (const HeldMessage& m : heldMessages)
+        passOn(m.type, QMessageLogContext(nullptr, 0, nullptr, m.category.constData()), m.text);
+    heldMessages.clear();
+}
+
+void HoldStartMessage(QtMsgType type, const QMessageLogContext& context, const QString& text)
+{
+    if (type == QtFatalMsg && !S().noDisplayMessage.empty()) {
+        WriteNoDisplayMessage();
+        std::_Exit(1);
+    }
+    if (type == QtFatalMsg) {
+        PassOnHeldMessages();
+        passOn(type, context, text);
+        return;
+    }
+    heldMessages.push_back({type, QByteArray(context.category ? context.category : ""), text});
+}
+
+bool LoadTranslations()
+{
+    State& s = S();
+    if (s.translator) {
+        QCoreApplication::removeTranslator(s.translator);
+        delete s.translator.data();
+    }
+    if (s.language.empty() || !QCoreApplication::instance())
+        return false;
+    const QString language = Q(s.language);
+    QLocale::setDefault(QLocale(language));
+    auto* translator = new QTranslator(QCoreApplication::instance());
+    if (!translator->load(QStringLiteral("qtbase_") + language, QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        delete translator;
+        return false;
+    }
+    QCoreApplication::installTranslator(translator);
+    s.translator = translator;
+    return true;
+}
+
+void MakeApplication()
+{
+    State& s = S();
+    passOn = qInstallMessageHandler(HoldStartMessage);
+    s.ownApp = new QApplication(s.argc, s.argv.data());
+    qInstallMessageHandler(passOn);
+    PassOnHeldMessages();
+    QApplication::setQuitOnLastWindowClosed(false);
+    LoadTranslations();
+}
+
+}  // namespace
+
 bool Init(int argc, char** argv)
 {
     State& s = S();
     if (QApplication::instance())
         return qobject_cast<QApplication*>(QApplication::instance()) != nullptr;
+    if (!DisplayNamed()) {
+        WriteNoDisplayMessage();
+        return false;
+    }
     static char programName[] = "nummernwerk";
     s.argv.clear();
     if (argc > 0 && argv) {
@@ -342,8 +474,7 @@ bool Init(int argc, char** argv)
     }
     s.argc = static_cast<int>(s.argv.size());
     s.argv.push_back(nullptr);
-    s.ownApp = new QApplication(s.argc, s.argv.data());
-    QApplication::setQuitOnLastWindowClosed(false);
+    MakeApplication();
     return true;
 }
 
@@ -355,6 +486,61 @@ void Shutdown()
         delete s.ownApp;
         s.ownApp = nullptr;
     }
+}
+
+void SetNoDisplayMessage(const std::u16string& line) { S().noDisplayMessage = line; }
+
+bool DisplayNamed()
+{
+    // QT_QPA_PLATFORM may list platforms to try in turn ("wayland;xcb"),
+    // each with its arguments after a colon; unset, it is X11.
+    const QStringList platforms = qEnvironmentVariable("QT_QPA_PLATFORM").split(u';', Qt::SkipEmptyParts);
+    for (const QString& platform : platforms) {
+        const QString name = platform.section(u':', 0, 0).trimmed();
+        if (!name.isEmpty() && name != u"xcb" && !name.startsWith(u"wayland"))
+            return true;
+    }
+    return !qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+}
+
+void FitToScreen(int width, int height)
+{
+    State& s = S();
+    // Only an application object of the toolkit's own, before any window,
+    // can be made anew.
+    if (!s.ownApp || !s.windows.empty())
+        return;
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    if (!screen)
+        return;
+    const QRect area = screen->availableGeometry();
+    const double scale = qt::FitScale(width, height, area.width(), area.height(), screen->devicePixelRatio());
+    if (scale >= 1.0)
+        return;
+    // Qt scales everything evenly by QT_SCALE_FACTOR, on top of the screen's
+    // own factor and of a factor the user chose; it reads it only when the
+    // application object is made.
+    bool given = false;
+    double factor = qEnvironmentVariable("QT_SCALE_FACTOR").toDouble(&given);
+    if (!given || factor <= 0)
+        factor = 1.0;
+    // Rounded down, so that the window fits.
+    qputenv("QT_SCALE_FACTOR", QByteArray::number(std::floor(factor * scale * 1000.0) / 1000.0, 'f', 3));
+    delete s.ownApp;
+    s.ownApp = nullptr;
+    MakeApplication();
+}
+
+bool SetLanguage(const std::u16string& language)
+{
+    S().language = language;
+    return LoadTranslations();
+}
+
+void SetDesktopFileName(const std::u16string& name)
+{
+    if (qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
+        QGuiApplication::setDesktopFileName(Q(name));
 }
 
 int DisplayDpiY()
@@ -390,6 +576,7 @@ bool OpenWindow(int window, int x, int y, int width, int height, const std::u16s
     auto* widget = new ToolkitWindow(window, ownerWidget, wf);
     widget->setAttribute(Qt::WA_DeleteOnClose, false);
     widget->setWindowModality(Qt::NonModal);
+    widget->setAttribute(Qt::WA_AlwaysShowToolTips);
     widget->setWindowTitle(Q(title));
     widget->setFixedSize(width, height);
 
@@ -410,14 +597,23 @@ bool OpenWindow(int window, int x, int y, int width, int height, const std::u16s
             return;
         }
         QRect area;
+        QRect available;
+        QScreen* screen = ownerWidget ? ownerWidget->screen() : QGuiApplication::primaryScreen();
+        if (screen)
+            available = screen->availableGeometry();
         if ((flags & WindowOwnerCentred) && ownerWidget)
             area = ownerWidget->frameGeometry();
-        else if (QScreen* screen = ownerWidget ? ownerWidget->screen() : QGuiApplication::primaryScreen())
+        else if (screen)
             area = screen->geometry();
         // On an axis where the window is larger than the area it starts at
         // the area's edge.
-        const int left = area.left() + std::max(0, (area.width() - frame.width()) / 2);
-        const int top = area.top() + std::max(0, (area.height() - frame.height()) / 2);
+        int left = area.left() + std::max(0, (area.width() - frame.width()) / 2);
+        int top = area.top() + std::max(0, (area.height() - frame.height()) / 2);
+        // A window that fits beside the screen's panels is kept clear of them.
+        if (frame.width() <= available.width())
+            left = std::clamp(left, available.left(), available.right() + 1 - frame.width());
+        if (frame.height() <= available.height())
+            top = std::clamp(top, available.top(), available.bottom() + 1 - frame.height());
         widget->move(left, top);
     };
     place();
@@ -555,7 +751,7 @@ bool TextLabel(int number, int x, int y, int width, int height, const std::u16st
 bool Button(int number, int x, int y, int width, int height, const std::u16string& text)
 {
     WidgetEntry* entry = nullptr;
-    auto* button = MakeWidget<QPushButton>(number, Kind::Button, x, y, width, height, &entry);
+    auto* button = MakeWidget<ToolkitButton>(number, Kind::Button, x, y, width, height, &entry);
     if (!button)
         return false;
     button->setText(Q(text));
@@ -688,6 +884,19 @@ void AttachToolTip(int widget, const std::u16string& text)
 {
     if (WidgetEntry* entry = EntryOf(widget))
         entry->widget->setToolTip(Q(text));
+}
+
+void SetTabOrder(const std::vector<int>& widgets)
+{
+    QWidget* previous = nullptr;
+    for (int number : widgets) {
+        WidgetEntry* entry = EntryOf(number);
+        if (!entry)
+            continue;
+        if (previous)
+            QWidget::setTabOrder(previous, entry->widget);
+        previous = entry->widget;
+    }
 }
 
 // Widget content -----------------------------------------------------------------
@@ -881,13 +1090,41 @@ void MessageBox(const std::u16string& title, const std::u16string& text, Icon ic
     }
     if (!QApplication::instance())
         return;
-    const QMessageBox::Icon qicon = icon == Icon::Error     ? QMessageBox::Critical
-                                    : icon == Icon::Warning ? QMessageBox::Warning
-                                                            : QMessageBox::Information;
-    QMessageBox box(qicon, Q(title), Q(text), QMessageBox::Ok, FrontWindow());
+    QMessageBox box(QtIcon(icon), Q(title), Q(text), QMessageBox::Ok, FrontWindow());
     box.setTextFormat(Qt::PlainText);
     SyncLists();
     box.exec();
+}
+
+int Question(const std::u16string& title, const std::u16string& text, Icon icon,
+             const std::vector<std::u16string>& buttons, int defaultButton, int cancelButton)
+{
+    State& s = S();
+    if (!s.questionAnswers.empty() || s.recordMessages) {
+        s.questions.push_back({title, text, icon, buttons});
+        if (s.questionAnswers.empty())
+            return cancelButton;
+        const int answer = s.questionAnswers.front();
+        s.questionAnswers.pop_front();
+        return answer;
+    }
+    if (!QApplication::instance() || buttons.empty())
+        return cancelButton;
+    QMessageBox box(QtIcon(icon), Q(title), Q(text), QMessageBox::NoButton, FrontWindow());
+    box.setTextFormat(Qt::PlainText);
+    // Buttons of one role keep the order they were added in.
+    std::vector<QPushButton*> pushButtons;
+    for (const std::u16string& caption : buttons)
+        pushButtons.push_back(box.addButton(Q(caption), QMessageBox::ActionRole));
+    const auto valid = [&](int button) { return button >= 0 && button < static_cast<int>(pushButtons.size()); };
+    if (valid(defaultButton))
+        box.setDefaultButton(pushButtons[defaultButton]);
+    if (valid(cancelButton))
+        box.setEscapeButton(pushButtons[cancelButton]);
+    SyncLists();
+    box.exec();
+    const auto chosen = std::find(pushButtons.begin(), pushButtons.end(), box.clickedButton());
+    return chosen == pushButtons.end() ? cancelButton : static_cast<int>(chosen - pushButtons.begin());
 }
 
 std::u16string OpenFileDialog(const std::u16string& title, const std::u16string& initialPath,
@@ -935,10 +1172,24 @@ const std::vector<RecordedMessage>& RecordedMessages() { return S().messages; }
 void ClearRecordedMessages() { S().messages.clear(); }
 void SetNextOpenFileAnswer(const std::u16string& path) { S().fileAnswers.push_back(path); }
 const std::vector<RecordedFileDialog>& RecordedFileDialogs() { return S().fileDialogs; }
+void SetNextQuestionAnswer(int button) { S().questionAnswers.push_back(button); }
+const std::vector<RecordedQuestion>& RecordedQuestions() { return S().questions; }
 
 // Test access -----------------------------------------------------------------------
 
 namespace qt {
+
+double FitScale(int width, int height, int availableWidth, int availableHeight, double devicePixelRatio)
+{
+    if (width <= 0 || height <= 0)
+        return 1.0;
+    const double fit = std::min(static_cast<double>(availableWidth - FrameAllowanceWidth) / width,
+                                static_cast<double>(availableHeight - FrameAllowanceHeight) / height);
+    if (fit >= 1.0)
+        return 1.0;
+    const double smallest = SmallestDeviceScale / (devicePixelRatio > 0 ? devicePixelRatio : 1.0);
+    return std::min(1.0, std::max(fit, smallest));
+}
 
 QWidget* WindowWidget(int window) { return WindowOf(window); }
 
@@ -979,6 +1230,8 @@ void ResetForTests()
     s.messages.clear();
     s.fileAnswers.clear();
     s.fileDialogs.clear();
+    s.questionAnswers.clear();
+    s.questions.clear();
 }
 
 }  // namespace qt

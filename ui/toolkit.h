@@ -63,9 +63,34 @@ enum class Event : int { None = 0, Widget = 1, CloseRequest = 2 };
 enum class Icon : int { Error = 1, Warning = 2, Information = 3 };
 
 // Brings the toolkit up (creates the application object) and tears it down.
-// Init is idempotent; argv may be empty.
+// Init is idempotent; argv may be empty. Init returns false without an
+// application object when the windowing system needs a display and none is
+// named (DisplayNamed); it then writes the no-display message, if one is set,
+// as one line on standard error. A display that is named but cannot be
+// reached shows only while the application object is made: the process then
+// writes that line and ends at once with exit status 1.
 bool Init(int argc = 0, char** argv = nullptr);
 void Shutdown();
+void SetNoDisplayMessage(const std::u16string& line);
+// Whether the environment names what the windowing system needs: a display
+// server (DISPLAY or WAYLAND_DISPLAY) for the X11 and Wayland platforms, the
+// default; nothing for platforms that need none (QT_QPA_PLATFORM offscreen,
+// for instance).
+bool DisplayNamed();
+// Call right after Init, before any window: when a window of this client
+// size with its frame would not fit the primary screen's available area,
+// everything (geometry, fonts, the toolkit's dialogs) is scaled down evenly
+// just enough to fit, but never below one device pixel per pixel: what a
+// high-DPI screen's scale factor added is taken back, no more. The
+// application object is made anew for that. Where the window fits nothing
+// changes.
+void FitToScreen(int width, int height);
+// Loads the windowing system's own translations (its dialogs, buttons and
+// context menus) for a language such as "de", whatever the system's locale;
+// false when they are not installed, and the toolkit's texts stay English.
+bool SetLanguage(const std::u16string& language);
+// The desktop entry (without ".desktop") that task bars match the windows to.
+void SetDesktopFileName(const std::u16string& name);
 // Vertical pixels per inch of the display (96 when it cannot be asked).
 int DisplayDpiY();
 
@@ -105,7 +130,12 @@ void AddColumn(int list, int position, const std::u16string& title, int width);
 bool WidgetExists(int number);
 void SetWidgetFont(int widget, int font);
 void SetWidgetColour(int widget, int which, Colour colour);
+// Shown also while the widget's window is not the active one.
 void AttachToolTip(int widget, const std::u16string& text);
+// Tab moves the keyboard focus through these widgets in the given order,
+// Shift+Tab back; without it the order is that of creation. A focused button
+// is pressed with Space, Return or Enter.
+void SetTabOrder(const std::vector<int>& widgets);
 
 // Widget content -----------------------------------------------------------
 void SetText(int widget, const std::u16string& text);
@@ -141,8 +171,15 @@ void MessageBox(const std::u16string& title, const std::u16string& text, Icon ic
 std::u16string OpenFileDialog(const std::u16string& title, const std::u16string& initialPath,
                               const std::u16string& filter, int filterIndex);
 
+// A modal question with a row of answer buttons, left to right as given;
+// returns the index of the button chosen. Return chooses defaultButton;
+// Escape and the box's close button choose cancelButton.
+int Question(const std::u16string& title, const std::u16string& text, Icon icon,
+             const std::vector<std::u16string>& buttons, int defaultButton, int cancelButton);
+
 // The dialog seam: tests record message boxes instead of showing them and
-// answer the open-file dialog themselves. The real dialogs are the default.
+// answer the open-file dialog and the questions themselves. The real dialogs
+// are the default.
 struct RecordedMessage {
     std::u16string title;
     std::u16string text;
@@ -162,5 +199,17 @@ struct RecordedFileDialog {
     int filterIndex;
 };
 const std::vector<RecordedFileDialog>& RecordedFileDialogs();
+// Queues the index of the button that answers the next question. While
+// answers are queued, or message boxes are recorded, no question is shown:
+// it is recorded and answered from the queue, or with its cancel button when
+// the queue is empty.
+void SetNextQuestionAnswer(int button);
+struct RecordedQuestion {
+    std::u16string title;
+    std::u16string text;
+    Icon icon;
+    std::vector<std::u16string> buttons;
+};
+const std::vector<RecordedQuestion>& RecordedQuestions();
 
 }  // namespace ui

@@ -1,9 +1,13 @@
 #!/usr/bin/env bash
 # End-to-end test: starts the real program under its own Xvfb and drives it
 # with the mouse and keyboard at the positions the window layout fixes:
-# close the information window, load a phonebook into each panel through the
-# real file dialog, tick two contacts of panel 1, copy them, save panel 2 and
-# close the main window. Then checks the files the program wrote.
+# close the information window with a close request, load a phonebook into
+# each panel through the real file dialog, tick two contacts of panel 1, copy
+# them, save panel 2, edit panel 1's name and close the main window, which
+# asks about panel 1's unsaved change: "Abbrechen" (Escape) keeps the program
+# running, "Speichern" (Return) saves panel 1 and ends it. Then checks the
+# files the program wrote, and that on a screen with a scale factor of 1.5
+# the main window is scaled down to fit.
 #
 # Usage: e2e_test.sh <nummernwerk executable> <output folder> <examples folder>
 # Exit code 77 means skipped (a tool is missing).
@@ -81,10 +85,10 @@ panel_x=(0 10 820)
 panel_y=10
 border=1
 laden=(265 10 55 24)
+name_field=(60 45 120 24)
 speichern=(325 10 80 24)
 kopieren=(540 10 75 24)
 list_y=75
-schliessen=(250 450 120 30)
 
 window_named() { xdotool search --name "$1" 2>/dev/null | head -n1; }
 has_window() { [ -n "$(window_named "$1")" ]; }
@@ -122,8 +126,13 @@ info=$(window_named '^Nummernwerk - Information$')
 
 geometry "$info"
 [ "$WIDTH" = 620 ] && [ "$HEIGHT" = 500 ] || fail "information window is ${WIDTH}x$HEIGHT"
-click_at $((X + schliessen[0] + schliessen[2] / 2)) $((Y + schliessen[1] + schliessen[3] / 2))
+# What a window manager sends for the close box or Alt+F4: it closes only the
+# information window.
+python3 "$helper" close "$info"
 wait_for "the information window to close" no_window '^Nummernwerk - Information$'
+sleep 0.3
+kill -0 "$app_pid" 2>/dev/null || fail "closing the information window ended the program"
+has_window '^Nummernwerk  v1\.10' || fail "closing the information window closed the main window"
 
 geometry "$main"
 [ "$WIDTH" = 1630 ] && [ "$HEIGHT" = 920 ] || fail "main window is ${WIDTH}x$HEIGHT"
@@ -153,9 +162,29 @@ import -window root "$out/nach_kopieren.png"
 press 2 speichern
 wait_for "the saved phonebook" test -s "${books}zwei.xml_NEU.xml"
 
-python3 "$helper" close "$main"
+# Panel 1's name gets an "X" at its end: an unsaved change.
+press 1 name_field
+xdotool key End
+xdotool type "X"
+
+# answer_question <key>: a close request, the question, the key pressed in it.
+answer_question() {
+  python3 "$helper" close "$main"
+  wait_for "the unsaved-changes question" has_window '^Ungespeicherte '
+  local question
+  question=$(window_named '^Ungespeicherte ')
+  xdotool windowfocus --sync "$question" || true
+  [ "$1" = Escape ] && import -window root "$out/ungespeichert.png"
+  xdotool key "$1"
+  wait_for "the question to close" no_window '^Ungespeicherte '
+}
+answer_question Escape
+sleep 0.3
+kill -0 "$app_pid" 2>/dev/null || fail "\"Abbrechen\" ended the program"
+[ ! -e "${books}eins.xml_NEU.xml" ] || fail "\"Abbrechen\" saved panel 1"
+answer_question Return
 for _ in $(seq 1 200); do kill -0 "$app_pid" 2>/dev/null || break; sleep 0.1; done
-kill -0 "$app_pid" 2>/dev/null && fail "the program did not end on the close request"
+kill -0 "$app_pid" 2>/dev/null && fail "the program did not end after \"Speichern\""
 status=0
 wait "$app_pid" || status=$?
 app_pid=""
@@ -178,7 +207,39 @@ if root.tag != "phonebooks" or book.get("name") != "Arbeit" or names != expected
     sys.exit(f"phonebook {book.get('name')!r} holds {names}")
 EOF
 
+python3 - "${books}eins.xml_NEU.xml" <<'EOF' || fail "eins.xml_NEU.xml is not panel 1 with its new name"
+import sys
+import xml.etree.ElementTree as ET
+book = ET.parse(sys.argv[1]).getroot().findall("phonebook")[-1]
+if book.get("name") != "FamilieX" or len(book.findall("contact")) != 4:
+    sys.exit(f"phonebook {book.get('name')!r} with {len(book.findall('contact'))} contacts")
+EOF
+
 printf '\xEF\xBB\xBF\r\nTelefonbuch1 = %s\r\nTelefonbuch2 = %s\r\nToolTip = 0\r\n' "$books" "$books" >"$work/erwartet.ini"
 cmp "$work/erwartet.ini" "$work/programm/Nummernwerk.ini" || fail "settings file not rewritten as expected"
 
-echo "PASS: loaded, ticked, copied, saved and closed; screenshot in $out/nach_kopieren.png"
+# --- a screen with a scale factor of 1.5 ----------------------------------------------
+# Unscaled the window would need 2445 x 1380 pixels: it comes down to fit the
+# 1920 x 1080 screen, in proportion.
+(cd "$work" && QT_SCALE_FACTOR=1.5 exec ./programm/nummernwerk) >"$out/nummernwerk-1.5.log" 2>&1 &
+app_pid=$!
+wait_for "the scaled main window" has_window '^Nummernwerk  v1\.10'
+main=$(window_named '^Nummernwerk  v1\.10')
+sleep 0.3
+geometry "$main"
+import -window root "$out/skaliert.png"
+python3 - "$X" "$Y" "$WIDTH" "$HEIGHT" <<'EOF' || fail "scaled window at ${X},${Y} with ${WIDTH}x${HEIGHT}"
+import sys
+x, y, width, height = map(int, sys.argv[1:])
+fits = x >= 0 and y >= 0 and x + width <= 1920 and y + height <= 1080
+fills = width >= 0.9 * 1920 or height >= 0.9 * 1080
+proportional = abs(width / height - 1630 / 920) < 0.01
+sys.exit(0 if fits and fills and proportional and width > 1630 else 1)
+EOF
+python3 "$helper" close "$main"
+for _ in $(seq 1 200); do kill -0 "$app_pid" 2>/dev/null || break; sleep 0.1; done
+kill -0 "$app_pid" 2>/dev/null && fail "the scaled program did not end on the close request"
+wait "$app_pid" || fail "the scaled program ended with status $?"
+app_pid=""
+
+echo "PASS: loaded, ticked, copied, saved, asked and closed; screenshots in $out"

@@ -55,7 +55,7 @@ field() { dpkg-deb -f "$deb" "$1"; }
 [ "$(field Version)" = 1.10 ] || fail "version $(field Version)"
 [ "$(field Architecture)" = "$(dpkg --print-architecture)" ] || fail "architecture $(field Architecture)"
 depends=$(field Depends)
-for library in libqt6widgets6 libqt6gui6 libexpat1 libc6 fonts-liberation; do
+for library in libqt6widgets6 libqt6gui6 libexpat1 libc6 fonts-liberation qt6-translations-l10n; do
   [[ ",$depends," == *[\ ,]$library[\ ,]* ]] || fail "Depends lacks $library: $depends"
 done
 
@@ -159,6 +159,12 @@ start_and_close() {
   title=$(xdotool getwindowname "$main")
   [[ "$title" == "Nummernwerk  v1.10     ["*"]" ]] || fail "$1: title \"$title\""
   [[ "$title" != */* ]] || fail "$1: the title shows a path: \"$title\""
+  # Task bars match the window to the desktop entry by its WM_CLASS class.
+  if command -v xprop >/dev/null; then
+    local class
+    class=$(xprop -id "$main" WM_CLASS | sed -n 's/^WM_CLASS(STRING) = "[^"]*", "\([^"]*\)"$/\1/p')
+    grep -qx "StartupWMClass=$class" "$desktop" || fail "$1: WM_CLASS class \"$class\" is not the entry's StartupWMClass"
+  fi
 
   python3 "$helper" close "$main"
   for _ in $(seq 1 200); do kill -0 "$app_pid" 2>/dev/null || break; sleep 0.1; done
