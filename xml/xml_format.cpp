@@ -23,6 +23,15 @@ namespace {
 constexpr char16_t kCr = u'\r';
 constexpr char16_t kLf = u'\n';
 
+// Flag groups. The line-break styles; the flags the normalisation pass
+// carries out; those that remove characters outright; and those that
+// apply to the verbatim contents of CDATA sections and instructions.
+constexpr unsigned kLineStyleFlags = XmlFormatCrLf | XmlFormatLf | XmlFormatCr;
+constexpr unsigned kNormalisingFlags = XmlFormatLf | XmlFormatCr | XmlFormatCutLineBreaks |
+                                       XmlFormatCollapseLineBreaks | XmlFormatCutBlanks | XmlFormatCollapseBlanks;
+constexpr unsigned kCuttingFlags = XmlFormatCutLineBreaks | XmlFormatCutBlanks;
+constexpr unsigned kVerbatimFlags = kLineStyleFlags | XmlFormatReformat;
+
 bool IsBlank(char16_t c) { return c == u' ' || c == u'\t'; }
 bool IsBreak(char16_t c) { return c == kCr || c == kLf; }
 
@@ -234,9 +243,9 @@ struct TextOut {
 unsigned NodeFlags(const XmlNode* node, unsigned flags)
 {
     if (node->kind == XmlKindCData || node->kind == XmlKindInstruction)
-        return flags & (XmlFormatCrLf | XmlFormatLf | XmlFormatCr | XmlFormatReformat);
+        return flags & kVerbatimFlags;
     if (node->kind == XmlKindDtd)
-        return flags & ~(XmlFormatCutLineBreaks | XmlFormatCutBlanks);
+        return flags & ~kCuttingFlags;
     return flags;
 }
 
@@ -712,7 +721,7 @@ void XmlFormat(int document, unsigned flags, int step)
     if (flags & XmlFormatReformat)
         flags |= XmlFormatCollapseLineBreaks | XmlFormatCollapseBlanks;
 
-    if (flags & 0x07E)
+    if (flags & kNormalisingFlags)
         Normaliser(root).Run(flags);
 
     XmlLineEnd style;

@@ -27,6 +27,14 @@ long long g_readLimit = -1;
 
 enum class LfMode { Keep, CrLf, Cr };
 
+// Eight bytes at once: the top bit of each, the low bit of each, and a line
+// feed in each.
+constexpr std::uint64_t kByteHighBits = 0x8080808080808080ull;
+constexpr std::uint64_t kByteLowBits = 0x0101010101010101ull;
+constexpr std::uint64_t kByteLineFeeds = 0x0A0A0A0A0A0A0A0Aull;
+// The bit that turns an ASCII capital into its small letter.
+constexpr char kAsciiLowerCase = 0x20;
+
 // ---------------------------------------------------------------------------
 // UTF-8 to UTF-16.
 
@@ -43,10 +51,10 @@ std::size_t ConvertUtf8(const char* src, std::size_t len, char16_t* out)
         if (end - s >= 8) {
             std::uint64_t w;
             std::memcpy(&w, s, 8);
-            bool plain = (w & 0x8080808080808080ull) == 0;
+            bool plain = (w & kByteHighBits) == 0;
             if (Mode != LfMode::Keep) {
-                const std::uint64_t x = w ^ 0x0A0A0A0A0A0A0A0Aull;
-                plain = plain && ((x - 0x0101010101010101ull) & ~x & 0x8080808080808080ull) == 0;
+                const std::uint64_t x = w ^ kByteLineFeeds;
+                plain = plain && ((x - kByteLowBits) & ~x & kByteHighBits) == 0;
             }
             if (plain) {
                 for (int k = 0; k < 8; ++k)
@@ -435,7 +443,7 @@ void XMLCALL OnStartElement(void* userData, const XML_Char* name, const XML_Char
                 attrs[i].name = st->names.Get(doc, an);
                 // Short values ("1", "home") repeat like names do.
                 attrs[i].value = st->names.Get(doc, av, ShortValue);
-                if ((an[0] | 0x20) == 'i' && (an[1] | 0x20) == 'd' && an[2] == 0)
+                if ((an[0] | kAsciiLowerCase) == 'i' && (an[1] | kAsciiLowerCase) == 'd' && an[2] == 0)
                     node->idAttributeIndex = static_cast<std::int32_t>(i);
             }
             node->attributes = attrs;
