@@ -72,10 +72,6 @@ void ReleaseNodeStrings(XmlNode* n)
 
 void DestroyDocument(XmlDocument* doc)
 {
-    if (doc->parser) {
-        XML_ParserFree(doc->parser);
-        doc->parser = nullptr;
-    }
     // Every node of the document sits in its blocks: one pass over them
     // releases the heap strings, whatever the shape of the tree. A document
     // that never held one has nothing to release.

@@ -105,8 +105,6 @@ struct XmlNodeBlock {
     XmlNode* nodes() { return reinterpret_cast<XmlNode*>(this + 1); }
 };
 
-struct XmlParseState;  // lives only while a load runs (xml_parse.cpp)
-
 struct XmlDocument {
     int inUse = 0;
     XmlNode* rootNode = nullptr;
@@ -120,10 +118,8 @@ struct XmlDocument {
     XmlStr errorMessage;                 // heap string or absent
     XmlArenaBlock* arena = nullptr;      // newest block first
     XmlNodeBlock* nodeBlocks = nullptr;  // newest block first
-    XML_Parser parser = nullptr;         // only while a load runs
     int identity = 0;                    // document number, stored into every node
     bool encodingForced = false;
-    XmlParseState* parse = nullptr;      // only while a load runs
     // Set once any node of the document holds a heap string or a heap
     // attribute array; until then freeing the document need not visit its
     // nodes.

@@ -9,6 +9,9 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <memory>
+#include <type_traits>
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -255,7 +258,7 @@ struct XmlParseState {
     std::size_t len = 0;
     std::size_t cap = 0;
     NameTable names;
-    // A handler that stops the parse records why.
+    // The first failure of the load, and where the parser stood.
     bool stopped = false;
     int failStatus = 0;
     int failLine = 0;
@@ -269,6 +272,9 @@ namespace {
 
 XmlParseState* State(void* userData) { return static_cast<XmlParseState*>(userData); }
 
+// Ends the load with a failure: the first reason is kept, with the place
+// the parser has reached, and a parse that is running stops. A null message
+// stands for Expat's text for the status.
 void Stop(XmlParseState* st, int status, const char* message)
 {
     if (st->stopped)
@@ -278,7 +284,10 @@ void Stop(XmlParseState* st, int status, const char* message)
     st->failLine = static_cast<int>(XML_GetCurrentLineNumber(st->parser));
     st->failColumn = static_cast<int>(XML_GetCurrentColumnNumber(st->parser)) + 1;
     st->failMessage = message;
-    XML_StopParser(st->parser, XML_FALSE);
+    XML_ParsingStatus parsing;
+    XML_GetParsingStatus(st->parser, &parsing);
+    if (parsing.parsing == XML_PARSING)
+        XML_StopParser(st->parser, XML_FALSE);
 }
 
 // Makes room for `units` more code units; false when memory runs out.
@@ -653,9 +662,10 @@ std::string NativePath(const std::u16string& path)
     return out;
 }
 
+// The file being loaded.
 class File {
 public:
-    explicit File(const std::string& path) : fd_(::open(path.c_str(), O_RDONLY | O_CLOEXEC)) {}
+    explicit File(const std::u16string& path) : fd_(Open(path)) {}
     ~File()
     {
         if (fd_ >= 0)
@@ -663,12 +673,11 @@ public:
     }
     File(const File&) = delete;
     File& operator=(const File&) = delete;
-    bool ok() const { return fd_ >= 0; }
-    // Size of a regular file; -1 for anything else.
+    // Size of a regular file; -1 for anything else, or a file not opened.
     long long Size() const
     {
         struct stat s {};
-        if (::fstat(fd_, &s) != 0 || !S_ISREG(s.st_mode))
+        if (fd_ < 0 || ::fstat(fd_, &s) != 0 || !S_ISREG(s.st_mode))
             return -1;
         return static_cast<long long>(s.st_size);
     }
@@ -696,9 +705,31 @@ public:
     }
 
 private:
+    // -1 when the file cannot be opened.
+    static int Open(const std::u16string& path) { return ::open(NativePath(path).c_str(), O_RDONLY | O_CLOEXEC); }
+
     int fd_;
     long long read_ = 0;
 };
+
+struct ParserFree {
+    void operator()(XML_Parser parser) const { XML_ParserFree(parser); }
+};
+using ParserHandle = std::unique_ptr<std::remove_pointer_t<XML_Parser>, ParserFree>;
+
+// A parser for the given encoding, or one that detects it.
+ParserHandle NewParser(std::optional<XmlEncoding> encoding)
+{
+    const char* name = nullptr;
+    if (encoding) {
+        switch (*encoding) {
+        case XmlEncoding::Latin1: name = "ISO-8859-1"; break;
+        case XmlEncoding::Utf16: name = "UTF-16"; break;
+        case XmlEncoding::Utf8: name = "UTF-8"; break;
+        }
+    }
+    return ParserHandle(XML_ParserCreate(name));
+}
 
 void InstallHandlers(XML_Parser parser)
 {
@@ -714,11 +745,68 @@ void InstallHandlers(XML_Parser parser)
     XML_SetDefaultHandlerExpand(parser, OnDefault);
 }
 
-void RecordExpatError(XmlDocument* doc, XML_Parser parser, int code)
+// Ties a fresh document, the parse state and the parser together for a
+// file of `size` bytes.
+void BeginLoad(XmlParseState& st, XmlDocument* doc, XML_Parser parser, bool encodingForced, std::size_t size)
 {
-    const char* message = XML_ErrorString(static_cast<XML_Error>(code));
-    XmlDocSetError(doc, code, static_cast<int>(XML_GetCurrentLineNumber(parser)),
-                   static_cast<int>(XML_GetCurrentColumnNumber(parser)) + 1, message ? message : "");
+    doc->encodingForced = encodingForced;
+    doc->lineEnd = XmlLineEnd::Unknown;
+    XmlArenaReserve(doc, size);
+    st.doc = doc;
+    st.parser = parser;
+    st.open[0] = XmlOpenNode{doc->rootNode, nullptr, 0, 0};
+    st.openCount = 1;
+    InstallHandlers(parser);
+    XML_SetUserData(parser, &st);
+}
+
+// Feeds the file's `total` bytes to the parser, chunk by chunk, until the
+// end or the first failure. The first chunk that shows a line break
+// decides the document's style.
+void Feed(XmlParseState& st, File& file, unsigned long long total)
+{
+    XML_Parser parser = st.parser;
+    XmlDocument* doc = st.doc;
+    unsigned long long done = 0;
+    bool bigEndian = false;
+    while (done < total) {
+        std::size_t want = static_cast<std::size_t>(std::min<unsigned long long>(g_chunkBytes, total - done));
+        auto* buffer = static_cast<char*>(XML_GetBuffer(parser, static_cast<int>(want)));
+        if (!buffer) {
+            Stop(&st, XML_ERROR_NO_MEMORY, nullptr);
+            return;
+        }
+        std::size_t got = file.Read(buffer, want);
+        if (got == 0) {
+            Stop(&st, XmlStatusShortRead, "file ended before its measured size was read");
+            return;
+        }
+        const auto* bytes = reinterpret_cast<const unsigned char*>(buffer);
+        if (done == 0 && got >= 2 && bytes[0] == 0xFE && bytes[1] == 0xFF)
+            bigEndian = true;
+        if (doc->lineEnd == XmlLineEnd::Unknown)
+            doc->lineEnd = DetectLineEnd(bytes, got, bigEndian);
+        done += got;
+        bool last = done >= total;
+        if (XML_ParseBuffer(parser, static_cast<int>(got), last ? XML_TRUE : XML_FALSE) != XML_STATUS_OK) {
+            Stop(&st, XML_GetErrorCode(parser), nullptr);  // unless a handler stopped it first
+            return;
+        }
+    }
+}
+
+// Whatever is still open keeps the text read so far; a failure becomes the
+// document's status.
+void FinishLoad(XmlParseState& st)
+{
+    while (st.openCount > 0)
+        CloseNode(&st);
+    if (!st.stopped)
+        return;
+    const char* message = st.failMessage;
+    if (!message)
+        message = XML_ErrorString(static_cast<XML_Error>(st.failStatus));
+    XmlDocSetError(st.doc, st.failStatus, st.failLine, st.failColumn, message ? message : "");
 }
 
 }  // namespace
@@ -733,92 +821,22 @@ XmlDocument* XmlLoadFileAs(int document, const std::u16string& path, std::option
 {
     if (path.empty() || document < -1)
         return nullptr;
-    File file(NativePath(path));
-    if (!file.ok())
-        return nullptr;
-    long long size = file.Size();
+    File file(path);
+    const long long size = file.Size();
     if (size <= 0)
         return nullptr;
-
-    const char* encodingName = nullptr;
-    if (encoding) {
-        switch (*encoding) {
-        case XmlEncoding::Latin1: encodingName = "ISO-8859-1"; break;
-        case XmlEncoding::Utf16: encodingName = "UTF-16"; break;
-        case XmlEncoding::Utf8: encodingName = "UTF-8"; break;
-        }
-    }
-    XML_Parser parser = XML_ParserCreate(encodingName);
+    ParserHandle parser = NewParser(encoding);
     if (!parser)
         return nullptr;
-    auto* st = new (std::nothrow) XmlParseState();
-    if (!st) {
-        XML_ParserFree(parser);
+    std::unique_ptr<XmlParseState> st(new (std::nothrow) XmlParseState());
+    if (!st)
         return nullptr;
-    }
-    XmlDocument* doc = XmlNewDocument(document, encoding ? *encoding : XmlEncoding::Utf8);
-    if (!doc) {
-        delete st;
-        XML_ParserFree(parser);
+    XmlDocument* doc = XmlNewDocument(document, encoding.value_or(XmlEncoding::Utf8));
+    if (!doc)
         return nullptr;
-    }
-    doc->encodingForced = encoding.has_value();
-    doc->lineEnd = XmlLineEnd::Unknown;
-    doc->parser = parser;
-    doc->parse = st;
-    XmlArenaReserve(doc, static_cast<std::size_t>(size));
-
-    st->doc = doc;
-    st->parser = parser;
-    st->open[0] = XmlOpenNode{doc->rootNode, nullptr, 0, 0};
-    st->openCount = 1;
-    InstallHandlers(parser);
-    XML_SetUserData(parser, st);
-
-    unsigned long long done = 0;
-    const auto total = static_cast<unsigned long long>(size);
-    bool bigEndian = false;
-    while (done < total) {
-        std::size_t want = static_cast<std::size_t>(std::min<unsigned long long>(g_chunkBytes, total - done));
-        auto* buffer = static_cast<char*>(XML_GetBuffer(parser, static_cast<int>(want)));
-        if (!buffer) {
-            RecordExpatError(doc, parser, XML_ERROR_NO_MEMORY);
-            break;
-        }
-        std::size_t got = file.Read(buffer, want);
-        if (got == 0) {
-            XmlDocSetError(doc, XmlStatusShortRead, static_cast<int>(XML_GetCurrentLineNumber(parser)),
-                           static_cast<int>(XML_GetCurrentColumnNumber(parser)) + 1,
-                           "file ended before its measured size was read");
-            break;
-        }
-        const auto* bytes = reinterpret_cast<const unsigned char*>(buffer);
-        if (done == 0 && got >= 2 && bytes[0] == 0xFE && bytes[1] == 0xFF)
-            bigEndian = true;
-        if (doc->lineEnd == XmlLineEnd::Unknown)
-            doc->lineEnd = DetectLineEnd(bytes, got, bigEndian);
-        done += got;
-        bool last = done >= total;
-        if (XML_ParseBuffer(parser, static_cast<int>(got), last ? XML_TRUE : XML_FALSE) != XML_STATUS_OK) {
-            if (st->stopped && st->failStatus != 0) {
-                const char* message = st->failMessage;
-                if (!message)
-                    message = XML_ErrorString(static_cast<XML_Error>(st->failStatus));
-                XmlDocSetError(doc, st->failStatus, st->failLine, st->failColumn, message ? message : "");
-            } else {
-                RecordExpatError(doc, parser, XML_GetErrorCode(parser));
-            }
-            break;
-        }
-    }
-
-    // Whatever is still open keeps the text read so far.
-    while (st->openCount > 0)
-        CloseNode(st);
-    doc->parse = nullptr;
-    doc->parser = nullptr;
-    delete st;
-    XML_ParserFree(parser);
+    BeginLoad(*st, doc, parser.get(), encoding.has_value(), static_cast<std::size_t>(size));
+    Feed(*st, file, static_cast<unsigned long long>(size));
+    FinishLoad(*st);
     return doc;
 }
 
