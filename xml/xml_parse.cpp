@@ -111,7 +111,7 @@ std::size_t ConvertUtf8(const char* src, std::size_t len, char16_t* out)
 
 class NameTable {
 public:
-    ~NameTable() { std::free(slots_); }
+    ~NameTable() { XmlFree(slots_); }
 
     // Returns the stored UTF-16 string for the NUL-terminated UTF-8 bytes,
     // storing it on first sight; absent when memory runs out. Strings longer
@@ -208,7 +208,7 @@ private:
     bool Grow()
     {
         std::size_t capacity = capacity_ ? capacity_ * 2 : 64;
-        auto* slots = static_cast<Slot*>(std::calloc(capacity, sizeof(Slot)));
+        auto* slots = static_cast<Slot*>(XmlCalloc(capacity, sizeof(Slot)));
         if (!slots)
             return false;
         for (std::size_t i = 0; i < capacity_; ++i) {
@@ -219,7 +219,7 @@ private:
                 j = (j + 1) & (capacity - 1);
             slots[j] = slots_[i];
         }
-        std::free(slots_);
+        XmlFree(slots_);
         slots_ = slots;
         capacity_ = capacity;
         return true;
@@ -265,7 +265,10 @@ struct XmlParseState {
     int failColumn = 0;
     const char* failMessage = nullptr;
 
-    ~XmlParseState() { std::free(buf); }
+    ~XmlParseState() { XmlFree(buf); }
+    static void* operator new(std::size_t bytes, const std::nothrow_t&) noexcept { return XmlMalloc(bytes); }
+    static void operator delete(void* p) noexcept { XmlFree(p); }
+    static void operator delete(void* p, const std::nothrow_t&) noexcept { XmlFree(p); }
 };
 
 namespace {
@@ -290,6 +293,10 @@ void Stop(XmlParseState* st, int status, const char* message)
         XML_StopParser(st->parser, XML_FALSE);
 }
 
+// Memory ran out: whatever was being stored is not in the tree, so the
+// load cannot go on as if it were.
+void OutOfMemory(XmlParseState* st) { Stop(st, XML_ERROR_NO_MEMORY, nullptr); }
+
 // Makes room for `units` more code units; false when memory runs out.
 bool Reserve(XmlParseState* st, std::size_t units)
 {
@@ -298,7 +305,7 @@ bool Reserve(XmlParseState* st, std::size_t units)
     std::size_t cap = st->cap ? st->cap : 1024;
     while (cap < st->len + units)
         cap *= 2;
-    auto* grown = static_cast<char16_t*>(std::realloc(st->buf, cap * sizeof(char16_t)));
+    auto* grown = static_cast<char16_t*>(XmlRealloc(st->buf, cap * sizeof(char16_t)));
     if (!grown)
         return false;
     st->buf = grown;
@@ -320,8 +327,10 @@ void AppendCharacterData(XmlParseState* st, const char* s, std::size_t len)
         return;
     XmlLineEnd lineEnd = st->doc->lineEnd;
     std::size_t room = lineEnd == XmlLineEnd::CrLf ? 2 * len : len;
-    if (!Reserve(st, room))
-        return;  // the piece is lost; loading goes on
+    if (!Reserve(st, room)) {
+        OutOfMemory(st);
+        return;
+    }
     char16_t* out = st->buf + st->len;
     std::size_t n;
     if (lineEnd == XmlLineEnd::CrLf)
@@ -336,8 +345,12 @@ void AppendCharacterData(XmlParseState* st, const char* s, std::size_t len)
 
 void AppendRaw(XmlParseState* st, const char* s, std::size_t len)
 {
-    if (len == 0 || !Reserve(st, len))
+    if (len == 0)
         return;
+    if (!Reserve(st, len)) {
+        OutOfMemory(st);
+        return;
+    }
     std::size_t n = ConvertUtf8<LfMode::Keep>(s, len, st->buf + st->len);
     st->len += n;
     Count(st, n);
@@ -355,7 +368,7 @@ XmlNode* OpenNode(XmlParseState* st, std::int16_t kind)
     }
     XmlNode* node = XmlTakeNode(st->doc);
     if (!node) {
-        Stop(st, XML_ERROR_NO_MEMORY, nullptr);
+        OutOfMemory(st);
         return nullptr;
     }
     XmlOpenNode& top = st->open[st->openCount - 1];
@@ -375,7 +388,8 @@ XmlNode* OpenNode(XmlParseState* st, std::int16_t kind)
     return node;
 }
 
-// Closes the current node: its text moves from the buffer into the arena.
+// Closes the current node: its text moves from the buffer into the arena
+// (a text that finds no room there fails the load).
 void CloseNode(XmlParseState* st)
 {
     if (st->openCount <= 0)
@@ -391,6 +405,8 @@ void CloseNode(XmlParseState* st)
             node->text.p = p;
             node->text.n = static_cast<std::uint32_t>(n);
             node->text.heap = false;
+        } else {
+            OutOfMemory(st);
         }
     }
     st->len = top.textStart;
@@ -432,33 +448,50 @@ void XMLCALL OnStartElement(void* userData, const XML_Char* name, const XML_Char
         Stop(st, XmlStatusTooDeep, "nesting deeper than 1000 levels");
         return;
     }
+    // Name and attributes are stored before the element joins the tree, so
+    // that it never holds less than the file says.
+    XmlDocument* doc = st->doc;
+    const XmlStr stored = st->names.Get(doc, name);
+    if (!stored.p) {
+        OutOfMemory(st);
+        return;
+    }
+    std::size_t count = 0;
+    while (atts[2 * count])
+        ++count;
+    XmlAttr* attrs = nullptr;
+    std::int32_t idIndex = -1;
+    if (count > 0) {
+        attrs = static_cast<XmlAttr*>(XmlArenaAllocate(doc, count * sizeof(XmlAttr)));
+        if (!attrs) {
+            OutOfMemory(st);
+            return;
+        }
+        for (std::size_t i = 0; i < count; ++i) {
+            const char* an = atts[2 * i];
+            const char* av = atts[2 * i + 1];
+            new (&attrs[i]) XmlAttr();
+            attrs[i].name = st->names.Get(doc, an);
+            // Short values ("1", "home") repeat like names do.
+            attrs[i].value = st->names.Get(doc, av, ShortValue);
+            if (!attrs[i].name.p || !attrs[i].value.p) {
+                OutOfMemory(st);
+                return;
+            }
+            if ((an[0] | kAsciiLowerCase) == 'i' && (an[1] | kAsciiLowerCase) == 'd' && an[2] == 0)
+                idIndex = static_cast<std::int32_t>(i);
+        }
+    }
     XmlNode* node = OpenNode(st, XmlKindElement);
     if (!node)
         return;
     ++st->elementDepth;
-    XmlDocument* doc = st->doc;
-    node->name = st->names.Get(doc, name);
-    node->idAttributeIndex = -1;
-    std::size_t count = 0;
-    while (atts[2 * count])
-        ++count;
-    if (count > 0) {
-        auto* attrs = static_cast<XmlAttr*>(XmlArenaAllocate(doc, count * sizeof(XmlAttr)));
-        if (attrs) {
-            for (std::size_t i = 0; i < count; ++i) {
-                const char* an = atts[2 * i];
-                const char* av = atts[2 * i + 1];
-                new (&attrs[i]) XmlAttr();
-                attrs[i].name = st->names.Get(doc, an);
-                // Short values ("1", "home") repeat like names do.
-                attrs[i].value = st->names.Get(doc, av, ShortValue);
-                if ((an[0] | kAsciiLowerCase) == 'i' && (an[1] | kAsciiLowerCase) == 'd' && an[2] == 0)
-                    node->idAttributeIndex = static_cast<std::int32_t>(i);
-            }
-            node->attributes = attrs;
-            node->attributesOnHeap = false;
-            node->attributeCount = static_cast<std::int32_t>(count);
-        }
+    node->name = stored;
+    node->idAttributeIndex = idIndex;
+    if (attrs) {
+        node->attributes = attrs;
+        node->attributesOnHeap = false;
+        node->attributeCount = static_cast<std::int32_t>(count);
     }
     if (!doc->mainNode)
         doc->mainNode = node;
@@ -495,10 +528,15 @@ void XMLCALL OnInstruction(void* userData, const XML_Char* target, const XML_Cha
     XmlParseState* st = State(userData);
     if (st->stopped)
         return;
+    const XmlStr stored = st->names.Get(st->doc, target);
+    if (!stored.p) {
+        OutOfMemory(st);
+        return;
+    }
     XmlNode* node = OpenNode(st, XmlKindInstruction);
     if (!node)
         return;
-    node->name = st->names.Get(st->doc, target);
+    node->name = stored;
     AppendCharacterData(st, data, std::strlen(data));
     CloseNode(st);
 }
@@ -705,8 +743,15 @@ public:
     }
 
 private:
-    // -1 when the file cannot be opened.
-    static int Open(const std::u16string& path) { return ::open(NativePath(path).c_str(), O_RDONLY | O_CLOEXEC); }
+    // -1 when the file cannot be opened, or its name not even converted.
+    static int Open(const std::u16string& path)
+    {
+        try {
+            return ::open(NativePath(path).c_str(), O_RDONLY | O_CLOEXEC);
+        } catch (const std::bad_alloc&) {
+            return -1;
+        }
+    }
 
     int fd_;
     long long read_ = 0;
@@ -717,7 +762,8 @@ struct ParserFree {
 };
 using ParserHandle = std::unique_ptr<std::remove_pointer_t<XML_Parser>, ParserFree>;
 
-// A parser for the given encoding, or one that detects it.
+// A parser for the given encoding, or one that detects it; its memory
+// comes from the library's allocation functions.
 ParserHandle NewParser(std::optional<XmlEncoding> encoding)
 {
     const char* name = nullptr;
@@ -728,7 +774,7 @@ ParserHandle NewParser(std::optional<XmlEncoding> encoding)
         case XmlEncoding::Utf8: name = "UTF-8"; break;
         }
     }
-    return ParserHandle(XML_ParserCreate(name));
+    return ParserHandle(XML_ParserCreate_MM(name, &XmlExpatMemory, nullptr));
 }
 
 void InstallHandlers(XML_Parser parser)
@@ -773,7 +819,7 @@ void Feed(XmlParseState& st, File& file, unsigned long long total)
         std::size_t want = static_cast<std::size_t>(std::min<unsigned long long>(g_chunkBytes, total - done));
         auto* buffer = static_cast<char*>(XML_GetBuffer(parser, static_cast<int>(want)));
         if (!buffer) {
-            Stop(&st, XML_ERROR_NO_MEMORY, nullptr);
+            OutOfMemory(&st);
             return;
         }
         std::size_t got = file.Read(buffer, want);

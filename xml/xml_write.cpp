@@ -688,26 +688,34 @@ private:
     }
 
     Encoder& out_;
-    std::vector<OpenNode> stack_;
+    XmlVector<OpenNode> stack_;
 };
 
+// False when the document lacks what memory could not hold, or when memory
+// for the writing itself runs out.
 bool Serialize(XmlDocument* doc, unsigned saveFlags, ByteSink& sink)
 {
+    if (doc->outOfMemory)
+        return false;
     XmlEncoding encoding = XmlDocEncoding(doc);
     if (encoding != XmlEncoding::Utf16 && encoding != XmlEncoding::Utf8)
         encoding = XmlEncoding::Latin1;
-    Encoder out(sink, encoding);
-    out.ByteOrderMark((saveFlags & XmlSaveWithBom) != 0);
-    if (!(saveFlags & XmlSaveNoDeclaration))
-        WriteDeclaration(out, encoding, XmlDocStandalone(doc));
-    if (const XmlNode* root = XmlDocRoot(doc)) {
-        switch (encoding) {
-        case XmlEncoding::Utf8: TreeWriter<XmlEncoding::Utf8>(out).Write(root); break;
-        case XmlEncoding::Utf16: TreeWriter<XmlEncoding::Utf16>(out).Write(root); break;
-        default: TreeWriter<XmlEncoding::Latin1>(out).Write(root); break;
+    try {
+        Encoder out(sink, encoding);
+        out.ByteOrderMark((saveFlags & XmlSaveWithBom) != 0);
+        if (!(saveFlags & XmlSaveNoDeclaration))
+            WriteDeclaration(out, encoding, XmlDocStandalone(doc));
+        if (const XmlNode* root = XmlDocRoot(doc)) {
+            switch (encoding) {
+            case XmlEncoding::Utf8: TreeWriter<XmlEncoding::Utf8>(out).Write(root); break;
+            case XmlEncoding::Utf16: TreeWriter<XmlEncoding::Utf16>(out).Write(root); break;
+            default: TreeWriter<XmlEncoding::Latin1>(out).Write(root); break;
+            }
         }
+        return sink.Flush();
+    } catch (const std::bad_alloc&) {
+        return false;
     }
-    return sink.Flush();
 }
 
 // ---------------------------------------------------------------------------
@@ -814,10 +822,14 @@ std::string XmlSerializeToBytes(int document, unsigned saveFlags)
         return {};
     std::string bytes;
     ByteSink sink([&bytes](const unsigned char* data, std::size_t n) {
+        // Growing the string counts as an allocation of the library.
+        if (bytes.capacity() - bytes.size() < n && XmlAllocationRefused())
+            return false;
         bytes.append(reinterpret_cast<const char*>(data), n);
         return true;
     });
-    Serialize(doc, saveFlags, sink);
+    if (!Serialize(doc, saveFlags, sink))
+        return {};
     return bytes;
 }
 
