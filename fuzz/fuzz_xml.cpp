@@ -199,9 +199,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             continue;
         Check(XmlLoadFile(1, Utf16Path(out)) != nullptr, "written file does not load");
         if (XmlStatus(1) != 0) {
+            const std::u16string message = XmlErrorMessage(1);
             std::fprintf(stderr, "fuzz_xml: reload status %d (%s) line %d column %d, encoding %d\n", XmlStatus(1),
-                         std::string(XmlErrorMessage(1).begin(), XmlErrorMessage(1).end()).c_str(),
-                         XmlErrorLine(1), XmlErrorColumn(1), static_cast<int>(encoding));
+                         std::string(message.begin(), message.end()).c_str(), XmlErrorLine(1), XmlErrorColumn(1),
+                         static_cast<int>(encoding));
             std::fwrite(bytes.data(), 1, bytes.size(), stderr);
             std::fputc('\n', stderr);
             std::abort();

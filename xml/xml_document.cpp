@@ -11,8 +11,8 @@ constexpr int DynamicBase = 1 << 24;
 // The registry table grows to this many slots beyond the highest number used.
 constexpr int RegistrySlack = 8;
 
-std::vector<XmlDocument*> g_documents;  // indexed by document number
-std::vector<XmlDocument*> g_dynamic;    // indexed by number - DynamicBase
+XmlVector<XmlDocument*> g_documents;  // indexed by document number
+XmlVector<XmlDocument*> g_dynamic;    // indexed by number - DynamicBase
 
 // Node pool: blocks of fixed-size records. Blocks of freed documents wait
 // in a list of spare blocks for the next document.
@@ -27,7 +27,7 @@ XmlNodeBlock* NewNodeBlock()
     if (b) {
         g_spareBlocks = b->next;
     } else {
-        b = static_cast<XmlNodeBlock*>(std::malloc(sizeof(XmlNodeBlock) + PoolBlockNodes * sizeof(XmlNode)));
+        b = static_cast<XmlNodeBlock*>(XmlMalloc(sizeof(XmlNodeBlock) + PoolBlockNodes * sizeof(XmlNode)));
         if (!b)
             return nullptr;
         b->capacity = PoolBlockNodes;
@@ -44,7 +44,7 @@ constexpr std::size_t ArenaLargeRequest = 1024;
 
 XmlArenaBlock* NewArenaBlock(std::size_t room)
 {
-    auto* b = static_cast<XmlArenaBlock*>(std::malloc(sizeof(XmlArenaBlock) + room));
+    auto* b = static_cast<XmlArenaBlock*>(XmlMalloc(sizeof(XmlArenaBlock) + room));
     if (!b)
         return nullptr;
     b->next = nullptr;
@@ -66,16 +66,12 @@ void ReleaseNodeStrings(XmlNode* n)
             XmlStrRelease(n->attributes[i].value);
         }
         if (n->attributesOnHeap)
-            std::free(n->attributes);
+            XmlFree(n->attributes);
     }
 }
 
 void DestroyDocument(XmlDocument* doc)
 {
-    if (doc->parser) {
-        XML_ParserFree(doc->parser);
-        doc->parser = nullptr;
-    }
     // Every node of the document sits in its blocks: one pass over them
     // releases the heap strings, whatever the shape of the tree. A document
     // that never held one has nothing to release.
@@ -96,7 +92,7 @@ void DestroyDocument(XmlDocument* doc)
     doc->mainNode = nullptr;
     for (XmlArenaBlock* b = doc->arena; b;) {
         XmlArenaBlock* next = b->next;
-        std::free(b);
+        XmlFree(b);
         b = next;
     }
     doc->arena = nullptr;
@@ -207,7 +203,7 @@ void XmlLibraryShutdown()
     g_dynamic.shrink_to_fit();
     while (XmlNodeBlock* b = g_spareBlocks) {
         g_spareBlocks = b->next;
-        std::free(b);
+        XmlFree(b);
     }
 }
 
@@ -297,9 +293,9 @@ void XmlDocSetError(XmlDocument* doc, int status, int line, int column, std::str
     if (message.empty())
         return;
     // Messages are plain ASCII.
-    auto* p = static_cast<char16_t*>(std::malloc((message.size() + 1) * sizeof(char16_t)));
+    auto* p = static_cast<char16_t*>(XmlMalloc((message.size() + 1) * sizeof(char16_t)));
     if (!p)
-        return;
+        return;  // the status alone tells what happened
     for (std::size_t i = 0; i < message.size(); ++i)
         p[i] = static_cast<unsigned char>(message[i]);
     p[message.size()] = 0;

@@ -23,6 +23,15 @@ namespace {
 constexpr char16_t kCr = u'\r';
 constexpr char16_t kLf = u'\n';
 
+// Flag groups. The line-break styles; the flags the normalisation pass
+// carries out; those that remove characters outright; and those that
+// apply to the verbatim contents of CDATA sections and instructions.
+constexpr unsigned kLineStyleFlags = XmlFormatCrLf | XmlFormatLf | XmlFormatCr;
+constexpr unsigned kNormalisingFlags = XmlFormatLf | XmlFormatCr | XmlFormatCutLineBreaks |
+                                       XmlFormatCollapseLineBreaks | XmlFormatCutBlanks | XmlFormatCollapseBlanks;
+constexpr unsigned kCuttingFlags = XmlFormatCutLineBreaks | XmlFormatCutBlanks;
+constexpr unsigned kVerbatimFlags = kLineStyleFlags | XmlFormatReformat;
+
 bool IsBlank(char16_t c) { return c == u' ' || c == u'\t'; }
 bool IsBreak(char16_t c) { return c == kCr || c == kLf; }
 
@@ -59,7 +68,7 @@ XmlStr NewText(XmlDocument* doc, std::size_t n)
     XmlStr text;
     text.p = static_cast<char16_t*>(XmlArenaAllocate(doc, bytes, alignof(char16_t)));
     if (!text.p) {
-        text.p = static_cast<char16_t*>(std::malloc(bytes));
+        text.p = static_cast<char16_t*>(XmlMalloc(bytes));
         if (!text.p)
             return text;
         text.heap = true;
@@ -136,12 +145,12 @@ struct TextOut {
     bool tooLong = false;
     bool noMemory = false;
     bool overBudget = false;
-    std::vector<std::pair<XmlNode*, std::uint32_t>> lengths;
+    XmlVector<std::pair<XmlNode*, std::uint32_t>> lengths;
 
     TextOut() = default;
     TextOut(const TextOut&) = delete;
     TextOut& operator=(const TextOut&) = delete;
-    ~TextOut() { std::free(p); }
+    ~TextOut() { XmlFree(p); }
 
     // Starts a text: written, or counted when `count` is true.
     void Reset(bool count, std::uint64_t limit)
@@ -185,7 +194,7 @@ struct TextOut {
             grown = want;
         if (grown > budget)
             grown = budget;
-        auto* q = static_cast<char16_t*>(std::realloc(p, static_cast<std::size_t>(grown) * sizeof(char16_t)));
+        auto* q = static_cast<char16_t*>(XmlRealloc(p, static_cast<std::size_t>(grown) * sizeof(char16_t)));
         if (!q) {
             noMemory = true;
             return false;
@@ -234,9 +243,9 @@ struct TextOut {
 unsigned NodeFlags(const XmlNode* node, unsigned flags)
 {
     if (node->kind == XmlKindCData || node->kind == XmlKindInstruction)
-        return flags & (XmlFormatCrLf | XmlFormatLf | XmlFormatCr | XmlFormatReformat);
+        return flags & kVerbatimFlags;
     if (node->kind == XmlKindDtd)
-        return flags & ~(XmlFormatCutLineBreaks | XmlFormatCutBlanks);
+        return flags & ~kCuttingFlags;
     return flags;
 }
 
@@ -244,7 +253,30 @@ class Normaliser {
 public:
     explicit Normaliser(XmlNode* root) : root_(root) {}
 
-    void Run(unsigned flags)
+    // False when memory for a deeper level ran out: the texts are then
+    // normalised up to where the walk stopped and keep the rest as it was.
+    bool Run(unsigned flags)
+    {
+        try {
+            Walk(flags);
+        } catch (const std::bad_alloc&) {
+            KeepRest();
+            return false;
+        }
+        return true;
+    }
+
+private:
+    struct Frame {
+        XmlNode* node;
+        XmlNode* next;
+        std::uint32_t read;
+        std::uint32_t write;
+        unsigned flags;
+        bool hasText;
+    };
+
+    void Walk(unsigned flags)
     {
         Open(root_, flags);
         while (!stack_.empty()) {
@@ -273,15 +305,21 @@ public:
         }
     }
 
-private:
-    struct Frame {
-        XmlNode* node;
-        XmlNode* next;
-        std::uint32_t read;
-        std::uint32_t write;
-        unsigned flags;
-        bool hasText;
-    };
+    // Every open text keeps its characters from where its rewrite stopped,
+    // so that it matches its children's lengths again.
+    void KeepRest()
+    {
+        for (Frame& frame : stack_) {
+            if (!frame.hasText)
+                continue;
+            XmlStr& text = frame.node->text;
+            const std::uint32_t rest = text.n - frame.read;
+            if (rest > 0)
+                std::memmove(text.p + frame.write, text.p + frame.read, rest * sizeof(char16_t));
+            text.n = frame.write + rest;
+        }
+        stack_.clear();
+    }
 
     void Open(XmlNode* node, unsigned parentFlags)
     {
@@ -345,7 +383,7 @@ private:
     }
 
     XmlNode* root_;
-    std::vector<Frame> stack_;
+    XmlVector<Frame> stack_;
     bool afterBreak_ = false;
     bool afterText_ = false;
 };
@@ -391,9 +429,11 @@ bool NeedsCrLf(const XmlNode* node)
 }
 
 // What every rebuilding pass shares: the document and the scratch output.
+// A pass ends early once memory has run out.
 struct Rebuild {
     XmlDocument* doc;
     TextOut out;
+    bool outOfMemory = false;
 };
 
 // Builds a node's text into the scratch output and installs it with the
@@ -403,19 +443,28 @@ template <class Build>
 bool RebuildText(Rebuild& rb, XmlNode* node, Build build)
 {
     TextOut& out = rb.out;
-    out.Reset(false, TextOut::kBudget);
-    build(out);
-    if (out.overBudget) {
-        // A long result: counted first, then written into room for all of it.
-        out.Reset(true, TextOut::kMaxUnits);
+    try {
+        out.Reset(false, TextOut::kBudget);
         build(out);
-        if (out.failed())
-            return false;
-        const std::uint64_t peak = out.peak;
-        out.Reset(false, peak);
-        build(out);
+        if (out.overBudget) {
+            // A long result: counted first, then written into room for all
+            // of it.
+            out.Reset(true, TextOut::kMaxUnits);
+            build(out);
+            if (!out.failed()) {
+                const std::uint64_t peak = out.peak;
+                out.Reset(false, peak);
+                build(out);
+            }
+        }
+    } catch (const std::bad_alloc&) {
+        out.noMemory = true;  // no room for the children's lengths
     }
-    if (out.failed() || !InstallText(rb.doc, node, out.p, static_cast<std::size_t>(out.n)))
+    if (!out.failed() && !InstallText(rb.doc, node, out.p, static_cast<std::size_t>(out.n)))
+        out.noMemory = true;
+    if (out.noMemory)
+        rb.outOfMemory = true;
+    if (out.failed())
         return false;
     for (const auto& [child, length] : out.lengths)
         child->precedingTextLength = length;
@@ -429,12 +478,14 @@ bool ConvertToCrLf(Rebuild& rb, XmlNode* node)
     return RebuildText(rb, node, [node](TextOut& out) { BuildCrLf(node, out); });
 }
 
-void CrLfPass(XmlDocument* doc, XmlNode* root)
+// The passes return false when memory ran out before they were done.
+bool CrLfPass(XmlDocument* doc, XmlNode* root)
 {
     Rebuild rb{doc, {}};
     std::int64_t depth = 0;
-    for (XmlNode* node = root; node; node = NextInWalk(node, root, true, depth))
+    for (XmlNode* node = root; node && !rb.outOfMemory; node = NextInWalk(node, root, true, depth))
         ConvertToCrLf(rb, node);
+    return !rb.outOfMemory;
 }
 
 // ---------------------------------------------------------------------------
@@ -557,7 +608,7 @@ private:
 // indentation (at the Root an empty line as RootExtraBreak gives it), at
 // the end a line break and the parent's indentation. Its length is known
 // beforehand, so a text too long is refused before anything changes.
-bool ReformatWithoutText(XmlDocument* doc, XmlNode* node, bool isRoot, std::int64_t a, const ReformatContext& ctx)
+bool ReformatWithoutText(Rebuild& rb, XmlNode* node, bool isRoot, std::int64_t a, const ReformatContext& ctx)
 {
     const std::uint64_t nl = ctx.nl.size();
     const std::uint64_t indent = a > 0 ? static_cast<std::uint64_t>(a) : 0;
@@ -574,9 +625,11 @@ bool ReformatWithoutText(XmlDocument* doc, XmlNode* node, bool isRoot, std::int6
             return false;
         previous = child;
     }
-    XmlStr fresh = NewText(doc, static_cast<std::size_t>(total));
-    if (!fresh.p)
+    XmlStr fresh = NewText(rb.doc, static_cast<std::size_t>(total));
+    if (!fresh.p) {
+        rb.outOfMemory = true;
         return false;
+    }
     char16_t* out = fresh.p;
     auto putBreak = [&] {
         for (char16_t c : ctx.nl)
@@ -611,14 +664,14 @@ bool ReformatNode(Rebuild& rb, XmlNode* node, bool isRoot, std::int64_t a, const
     if (!HasText(node)) {
         if (!node->firstChild)
             return true;
-        return ReformatWithoutText(rb.doc, node, isRoot, a, ctx);
+        return ReformatWithoutText(rb, node, isRoot, a, ctx);
     }
     if ((node->kind == XmlKindElement || node->kind == XmlKindComment) && !node->firstChild && !HasBreak(node))
         return true;
     return RebuildText(rb, node, [&](TextOut& out) { ReformatBuilder(node, isRoot, a, ctx, out).BuildWithText(); });
 }
 
-void ReformatPass(XmlDocument* doc, XmlNode* root, XmlLineEnd style, int step, unsigned flags)
+bool ReformatPass(XmlDocument* doc, XmlNode* root, XmlLineEnd style, int step, unsigned flags)
 {
     Rebuild rb{doc, {}};
     ReformatContext ctx;
@@ -626,10 +679,11 @@ void ReformatPass(XmlDocument* doc, XmlNode* root, XmlLineEnd style, int step, u
     ctx.step = step;
     std::int64_t depth = 0;
     XmlNode* node = root;
-    while (node) {
+    while (node && !rb.outOfMemory) {
         bool descend = ReformatNode(rb, node, node == root, depth * ctx.step, ctx, flags);
         node = NextInWalk(node, root, descend, depth);
     }
+    return !rb.outOfMemory;
 }
 
 // ---------------------------------------------------------------------------
@@ -678,42 +732,48 @@ void BuildReindent(XmlNode* node, std::int64_t level, std::int64_t step, bool to
     }
 }
 
-void ReindentPass(XmlDocument* doc, XmlNode* root, int step, unsigned flags)
+bool ReindentPass(XmlDocument* doc, XmlNode* root, int step, unsigned flags)
 {
     Rebuild rb{doc, {}};
     const bool toCrLf = (flags & XmlFormatCrLf) != 0;
     // levels[d] is the level handed to the children of the node at depth d.
-    std::vector<std::int64_t> levels;
+    XmlVector<std::int64_t> levels;
     std::int64_t depth = 0;
     XmlNode* node = root;
-    while (node) {
-        std::int64_t level = depth > 0 ? levels[static_cast<std::size_t>(depth - 1)] : 0;
-        if (HasText(node) && HasBreak(node)) {
-            level += step;
-            RebuildText(rb, node, [&](TextOut& out) { BuildReindent(node, level, step, toCrLf, out); });
+    try {
+        while (node && !rb.outOfMemory) {
+            std::int64_t level = depth > 0 ? levels[static_cast<std::size_t>(depth - 1)] : 0;
+            if (HasText(node) && HasBreak(node)) {
+                level += step;
+                RebuildText(rb, node, [&](TextOut& out) { BuildReindent(node, level, step, toCrLf, out); });
+            }
+            levels.resize(static_cast<std::size_t>(depth + 1));
+            levels[static_cast<std::size_t>(depth)] = level;
+            node = NextInWalk(node, root, true, depth);
         }
-        levels.resize(static_cast<std::size_t>(depth + 1));
-        levels[static_cast<std::size_t>(depth)] = level;
-        node = NextInWalk(node, root, true, depth);
+    } catch (const std::bad_alloc&) {
+        return false;
     }
+    return !rb.outOfMemory;
 }
 
 }  // namespace
 
-void XmlFormat(int document, unsigned flags, int step)
+int XmlFormat(int document, unsigned flags, int step)
 {
     XmlDocument* doc = XmlFindDocument(document);
     if (!doc)
-        return;
+        return 0;
     XmlNode* root = XmlDocRoot(doc);
     if (!root)
-        return;
+        return 0;
 
     if (flags & XmlFormatReformat)
         flags |= XmlFormatCollapseLineBreaks | XmlFormatCollapseBlanks;
 
-    if (flags & 0x07E)
-        Normaliser(root).Run(flags);
+    bool whole = true;
+    if (flags & kNormalisingFlags)
+        whole = Normaliser(root).Run(flags);
 
     XmlLineEnd style;
     if (flags & XmlFormatCrLf)
@@ -728,10 +788,14 @@ void XmlFormat(int document, unsigned flags, int step)
         style = XmlLineEnd::CrLf;
     XmlDocSetLineEnd(doc, style);
 
-    if (flags & XmlFormatReformat)
-        ReformatPass(doc, root, style, step, flags);
-    else if (flags & XmlFormatReindent)
-        ReindentPass(doc, root, step, flags);
-    else if (flags & XmlFormatCrLf)
-        CrLfPass(doc, root);
+    // After a failed pass the tree stays as that pass left it.
+    if (whole && (flags & XmlFormatReformat))
+        whole = ReformatPass(doc, root, style, step, flags);
+    else if (whole && (flags & XmlFormatReindent))
+        whole = ReindentPass(doc, root, step, flags);
+    else if (whole && (flags & XmlFormatCrLf))
+        whole = CrLfPass(doc, root);
+    if (!whole)
+        XmlDocOutOfMemory(doc);
+    return doc->outOfMemory ? 0 : 1;
 }

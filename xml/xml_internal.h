@@ -10,6 +10,78 @@
 #include <cstring>
 #include <new>
 #include <string_view>
+#include <vector>
+
+// ---------------------------------------------------------------------------
+// Memory. Every allocation of the library, and of the Expat parsers it
+// creates, goes through these functions, so that a test can refuse any one
+// of them (see XmlSetAllocationFailureAt). Nothing is counted while the seam
+// is off: the cost is one predictable branch per allocation.
+
+extern bool g_xmlAllocationSeamOn;
+// Counts one allocation; true for the one the seam refuses.
+bool XmlCountAllocation();
+
+// True when the allocation about to be made must fail.
+inline bool XmlAllocationRefused()
+{
+    if (g_xmlAllocationSeamOn) [[unlikely]]
+        return XmlCountAllocation();
+    return false;
+}
+
+inline void* XmlMalloc(std::size_t bytes) { return XmlAllocationRefused() ? nullptr : std::malloc(bytes); }
+
+inline void* XmlCalloc(std::size_t count, std::size_t size)
+{
+    return XmlAllocationRefused() ? nullptr : std::calloc(count, size);
+}
+
+// Like realloc: on failure p stays as it was.
+inline void* XmlRealloc(void* p, std::size_t bytes) { return XmlAllocationRefused() ? nullptr : std::realloc(p, bytes); }
+
+inline void XmlFree(void* p) { std::free(p); }
+
+// The same functions for Expat (XML_ParserCreate_MM).
+extern const XML_Memory_Handling_Suite XmlExpatMemory;
+
+// Standard containers of the library allocate through XmlMalloc; a refused
+// allocation throws std::bad_alloc, which the library catches before it
+// returns (never inside an Expat handler, where no container grows).
+template <class T>
+struct XmlAllocator {
+    using value_type = T;
+    XmlAllocator() = default;
+    template <class U>
+    XmlAllocator(const XmlAllocator<U>&) noexcept
+    {
+    }
+    T* allocate(std::size_t n)
+    {
+        if (n > SIZE_MAX / sizeof(T))
+            throw std::bad_array_new_length();
+        if (void* p = XmlMalloc(n * sizeof(T)))
+            return static_cast<T*>(p);
+        throw std::bad_alloc();
+    }
+    void deallocate(T* p, std::size_t) noexcept { XmlFree(p); }
+    template <class U>
+    bool operator==(const XmlAllocator<U>&) const noexcept
+    {
+        return true;
+    }
+};
+
+template <class T>
+using XmlVector = std::vector<T, XmlAllocator<T>>;
+
+// Test seam: when n >= 0, the allocations from now on are counted from 0,
+// and the one numbered n fails, with the run - 1 after it (run 1: exactly
+// that one; LLONG_MAX: every later one). A number never reached counts
+// without failing. -1 (the default) turns the seam off.
+void XmlSetAllocationFailureAt(long long n, long long run = 1);
+// Allocations counted since the seam was last set.
+long long XmlAllocationsCounted();
 
 // One string slot: absent (p == nullptr), or p[0..n) owned either by the
 // document's arena (heap == false) or by the general heap (heap == true).
@@ -27,21 +99,21 @@ struct XmlStr {
 inline void XmlStrRelease(XmlStr& s)
 {
     if (s.p && s.heap)
-        std::free(s.p);
+        XmlFree(s.p);
     s = XmlStr{};
 }
 
 // Replaces s by a heap copy of v (an empty, present string when v is empty).
-// Returns false when memory runs out; s is then absent.
+// Returns false when memory runs out; s then keeps what it held.
 inline bool XmlStrSetHeap(XmlStr& s, std::u16string_view v)
 {
-    XmlStrRelease(s);
-    auto* p = static_cast<char16_t*>(std::malloc((v.size() + 1) * sizeof(char16_t)));
+    auto* p = static_cast<char16_t*>(XmlMalloc((v.size() + 1) * sizeof(char16_t)));
     if (!p)
         return false;
     if (!v.empty())
         std::memcpy(p, v.data(), v.size() * sizeof(char16_t));
     p[v.size()] = 0;
+    XmlStrRelease(s);
     s.p = p;
     s.n = static_cast<std::uint32_t>(v.size());
     s.heap = true;
@@ -105,8 +177,6 @@ struct XmlNodeBlock {
     XmlNode* nodes() { return reinterpret_cast<XmlNode*>(this + 1); }
 };
 
-struct XmlParseState;  // lives only while a load runs (xml_parse.cpp)
-
 struct XmlDocument {
     int inUse = 0;
     XmlNode* rootNode = nullptr;
@@ -120,15 +190,28 @@ struct XmlDocument {
     XmlStr errorMessage;                 // heap string or absent
     XmlArenaBlock* arena = nullptr;      // newest block first
     XmlNodeBlock* nodeBlocks = nullptr;  // newest block first
-    XML_Parser parser = nullptr;         // only while a load runs
     int identity = 0;                    // document number, stored into every node
     bool encodingForced = false;
-    XmlParseState* parse = nullptr;      // only while a load runs
     // Set once any node of the document holds a heap string or a heap
     // attribute array; until then freeing the document need not visit its
     // nodes.
     bool heapStrings = false;
+    // Set when memory ran out while the tree was built or formatted: every
+    // node is whole, but the tree is not what was asked for, and it is
+    // never written.
+    bool outOfMemory = false;
+
+    static void* operator new(std::size_t bytes, const std::nothrow_t&) noexcept { return XmlMalloc(bytes); }
+    static void operator delete(void* p) noexcept { XmlFree(p); }
+    static void operator delete(void* p, const std::nothrow_t&) noexcept { XmlFree(p); }
 };
+
+// Marks a document whose tree could not be made as asked for lack of memory.
+inline void XmlDocOutOfMemory(XmlDocument* doc)
+{
+    if (doc)
+        doc->outOfMemory = true;
+}
 
 // Registry helpers for the loader: makes a fresh document under a number
 // (freeing what was there) or, for -1, under a new dynamic number.

@@ -41,11 +41,11 @@ bool GrowAttributes(XmlNode* node, XmlDocument* doc)
     std::size_t capacity = static_cast<std::size_t>(count) + static_cast<std::size_t>(grow);
     XmlAttr* grown;
     if (node->attributesOnHeap) {
-        grown = static_cast<XmlAttr*>(std::realloc(node->attributes, capacity * sizeof(XmlAttr)));
+        grown = static_cast<XmlAttr*>(XmlRealloc(node->attributes, capacity * sizeof(XmlAttr)));
         if (!grown)
             return false;
     } else {
-        grown = static_cast<XmlAttr*>(std::malloc(capacity * sizeof(XmlAttr)));
+        grown = static_cast<XmlAttr*>(XmlMalloc(capacity * sizeof(XmlAttr)));
         if (!grown)
             return false;
         if (doc)
@@ -63,7 +63,8 @@ bool GrowAttributes(XmlNode* node, XmlDocument* doc)
 // copy when there is no arena room). Arena strings are never released one
 // by one, so only slots that are filled once take them; a value that
 // replaces another goes to the heap, where the next replacement frees it.
-void SetFresh(XmlStr& s, XmlDocument* doc, std::u16string_view v)
+// False when memory runs out; the slot stays absent.
+bool SetFresh(XmlStr& s, XmlDocument* doc, std::u16string_view v)
 {
     if (doc) {
         const std::size_t bytes = (v.size() + 1) * sizeof(char16_t);
@@ -74,19 +75,20 @@ void SetFresh(XmlStr& s, XmlDocument* doc, std::u16string_view v)
             s.p = p;
             s.n = static_cast<std::uint32_t>(v.size());
             s.heap = false;
-            return;
+            return true;
         }
         doc->heapStrings = true;
     }
-    XmlStrSetHeap(s, v);
+    return XmlStrSetHeap(s, v);
 }
 
-// Replaces a present string by a heap copy of v.
-void SetAgain(XmlStr& s, XmlDocument* doc, std::u16string_view v)
+// Replaces a present string by a heap copy of v; false when memory runs
+// out, and the string stays as it was.
+bool SetAgain(XmlStr& s, XmlDocument* doc, std::u16string_view v)
 {
     if (doc)
         doc->heapStrings = true;
-    XmlStrSetHeap(s, v);
+    return XmlStrSetHeap(s, v);
 }
 
 }  // namespace
@@ -180,10 +182,21 @@ XmlNode* XmlCreateElement(XmlNode* parent, std::u16string_view name)
             last = last->nextSibling;
     }
 
-    XmlNode* node = XmlTakeNode(doc);
-    if (!node)
+    // The name is stored first: an element is linked into the tree only
+    // when it is whole.
+    XmlStr stored;
+    if (!SetFresh(stored, doc, name)) {
+        XmlDocOutOfMemory(doc);
         return nullptr;
+    }
+    XmlNode* node = XmlTakeNode(doc);
+    if (!node) {
+        XmlStrRelease(stored);
+        XmlDocOutOfMemory(doc);
+        return nullptr;
+    }
     node->kind = XmlKindElement;
+    node->name = stored;
     node->idAttributeIndex = -1;
     node->parent = parent;
     node->document = parent->document;
@@ -196,7 +209,6 @@ XmlNode* XmlCreateElement(XmlNode* parent, std::u16string_view name)
     if (!doc->mainNode && parent == doc->rootNode)
         doc->mainNode = node;
     parent->lastChild = node;
-    SetFresh(node->name, doc, name);  // left absent when memory runs out
     return node;
 }
 
@@ -208,16 +220,19 @@ void XmlSetAttribute(XmlNode* node, std::u16string_view key, std::u16string_view
     for (std::int32_t i = 0; i < node->attributeCount; ++i) {
         XmlAttr& a = node->attributes[i];
         if (a.name.view() == key) {
-            SetAgain(a.value, doc, value);
+            if (!SetAgain(a.value, doc, value))
+                XmlDocOutOfMemory(doc);
             return;
         }
     }
-    if (!GrowAttributes(node, doc))
+    // A new pair is added only when both of its strings are stored.
+    XmlAttr a;
+    if (!GrowAttributes(node, doc) || !SetFresh(a.name, doc, key) || !SetFresh(a.value, doc, value)) {
+        XmlStrRelease(a.name);
+        XmlDocOutOfMemory(doc);
         return;
-    XmlAttr& a = node->attributes[node->attributeCount];
-    a = XmlAttr{};
-    SetFresh(a.name, doc, key);
-    SetFresh(a.value, doc, value);
+    }
+    node->attributes[node->attributeCount] = a;
     --node->spareAttributeSlots;
     if (EqualsIdIgnoringCase(key))
         node->idAttributeIndex = node->attributeCount;
@@ -229,8 +244,6 @@ void XmlSetNodeText(XmlNode* node, std::u16string_view text)
     if (!node)
         return;
     XmlDocument* doc = XmlFindDocument(node->document);
-    if (node->text.present())
-        SetAgain(node->text, doc, text);
-    else
-        SetFresh(node->text, doc, text);
+    if (!(node->text.present() ? SetAgain(node->text, doc, text) : SetFresh(node->text, doc, text)))
+        XmlDocOutOfMemory(doc);
 }

@@ -9,6 +9,9 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <memory>
+#include <type_traits>
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -27,6 +30,14 @@ long long g_readLimit = -1;
 
 enum class LfMode { Keep, CrLf, Cr };
 
+// Eight bytes at once: the top bit of each, the low bit of each, and a line
+// feed in each.
+constexpr std::uint64_t kByteHighBits = 0x8080808080808080ull;
+constexpr std::uint64_t kByteLowBits = 0x0101010101010101ull;
+constexpr std::uint64_t kByteLineFeeds = 0x0A0A0A0A0A0A0A0Aull;
+// The bit that turns an ASCII capital into its small letter.
+constexpr char kAsciiLowerCase = 0x20;
+
 // ---------------------------------------------------------------------------
 // UTF-8 to UTF-16.
 
@@ -43,10 +54,10 @@ std::size_t ConvertUtf8(const char* src, std::size_t len, char16_t* out)
         if (end - s >= 8) {
             std::uint64_t w;
             std::memcpy(&w, s, 8);
-            bool plain = (w & 0x8080808080808080ull) == 0;
+            bool plain = (w & kByteHighBits) == 0;
             if (Mode != LfMode::Keep) {
-                const std::uint64_t x = w ^ 0x0A0A0A0A0A0A0A0Aull;
-                plain = plain && ((x - 0x0101010101010101ull) & ~x & 0x8080808080808080ull) == 0;
+                const std::uint64_t x = w ^ kByteLineFeeds;
+                plain = plain && ((x - kByteLowBits) & ~x & kByteHighBits) == 0;
             }
             if (plain) {
                 for (int k = 0; k < 8; ++k)
@@ -100,7 +111,7 @@ std::size_t ConvertUtf8(const char* src, std::size_t len, char16_t* out)
 
 class NameTable {
 public:
-    ~NameTable() { std::free(slots_); }
+    ~NameTable() { XmlFree(slots_); }
 
     // Returns the stored UTF-16 string for the NUL-terminated UTF-8 bytes,
     // storing it on first sight; absent when memory runs out. Strings longer
@@ -197,7 +208,7 @@ private:
     bool Grow()
     {
         std::size_t capacity = capacity_ ? capacity_ * 2 : 64;
-        auto* slots = static_cast<Slot*>(std::calloc(capacity, sizeof(Slot)));
+        auto* slots = static_cast<Slot*>(XmlCalloc(capacity, sizeof(Slot)));
         if (!slots)
             return false;
         for (std::size_t i = 0; i < capacity_; ++i) {
@@ -208,7 +219,7 @@ private:
                 j = (j + 1) & (capacity - 1);
             slots[j] = slots_[i];
         }
-        std::free(slots_);
+        XmlFree(slots_);
         slots_ = slots;
         capacity_ = capacity;
         return true;
@@ -247,20 +258,26 @@ struct XmlParseState {
     std::size_t len = 0;
     std::size_t cap = 0;
     NameTable names;
-    // A handler that stops the parse records why.
+    // The first failure of the load, and where the parser stood.
     bool stopped = false;
     int failStatus = 0;
     int failLine = 0;
     int failColumn = 0;
     const char* failMessage = nullptr;
 
-    ~XmlParseState() { std::free(buf); }
+    ~XmlParseState() { XmlFree(buf); }
+    static void* operator new(std::size_t bytes, const std::nothrow_t&) noexcept { return XmlMalloc(bytes); }
+    static void operator delete(void* p) noexcept { XmlFree(p); }
+    static void operator delete(void* p, const std::nothrow_t&) noexcept { XmlFree(p); }
 };
 
 namespace {
 
 XmlParseState* State(void* userData) { return static_cast<XmlParseState*>(userData); }
 
+// Ends the load with a failure: the first reason is kept, with the place
+// the parser has reached, and a parse that is running stops. A null message
+// stands for Expat's text for the status.
 void Stop(XmlParseState* st, int status, const char* message)
 {
     if (st->stopped)
@@ -270,8 +287,15 @@ void Stop(XmlParseState* st, int status, const char* message)
     st->failLine = static_cast<int>(XML_GetCurrentLineNumber(st->parser));
     st->failColumn = static_cast<int>(XML_GetCurrentColumnNumber(st->parser)) + 1;
     st->failMessage = message;
-    XML_StopParser(st->parser, XML_FALSE);
+    XML_ParsingStatus parsing;
+    XML_GetParsingStatus(st->parser, &parsing);
+    if (parsing.parsing == XML_PARSING)
+        XML_StopParser(st->parser, XML_FALSE);
 }
+
+// Memory ran out: whatever was being stored is not in the tree, so the
+// load cannot go on as if it were.
+void OutOfMemory(XmlParseState* st) { Stop(st, XML_ERROR_NO_MEMORY, nullptr); }
 
 // Makes room for `units` more code units; false when memory runs out.
 bool Reserve(XmlParseState* st, std::size_t units)
@@ -281,7 +305,7 @@ bool Reserve(XmlParseState* st, std::size_t units)
     std::size_t cap = st->cap ? st->cap : 1024;
     while (cap < st->len + units)
         cap *= 2;
-    auto* grown = static_cast<char16_t*>(std::realloc(st->buf, cap * sizeof(char16_t)));
+    auto* grown = static_cast<char16_t*>(XmlRealloc(st->buf, cap * sizeof(char16_t)));
     if (!grown)
         return false;
     st->buf = grown;
@@ -303,8 +327,10 @@ void AppendCharacterData(XmlParseState* st, const char* s, std::size_t len)
         return;
     XmlLineEnd lineEnd = st->doc->lineEnd;
     std::size_t room = lineEnd == XmlLineEnd::CrLf ? 2 * len : len;
-    if (!Reserve(st, room))
-        return;  // the piece is lost; loading goes on
+    if (!Reserve(st, room)) {
+        OutOfMemory(st);
+        return;
+    }
     char16_t* out = st->buf + st->len;
     std::size_t n;
     if (lineEnd == XmlLineEnd::CrLf)
@@ -319,8 +345,12 @@ void AppendCharacterData(XmlParseState* st, const char* s, std::size_t len)
 
 void AppendRaw(XmlParseState* st, const char* s, std::size_t len)
 {
-    if (len == 0 || !Reserve(st, len))
+    if (len == 0)
         return;
+    if (!Reserve(st, len)) {
+        OutOfMemory(st);
+        return;
+    }
     std::size_t n = ConvertUtf8<LfMode::Keep>(s, len, st->buf + st->len);
     st->len += n;
     Count(st, n);
@@ -338,7 +368,7 @@ XmlNode* OpenNode(XmlParseState* st, std::int16_t kind)
     }
     XmlNode* node = XmlTakeNode(st->doc);
     if (!node) {
-        Stop(st, XML_ERROR_NO_MEMORY, nullptr);
+        OutOfMemory(st);
         return nullptr;
     }
     XmlOpenNode& top = st->open[st->openCount - 1];
@@ -358,7 +388,8 @@ XmlNode* OpenNode(XmlParseState* st, std::int16_t kind)
     return node;
 }
 
-// Closes the current node: its text moves from the buffer into the arena.
+// Closes the current node: its text moves from the buffer into the arena
+// (a text that finds no room there fails the load).
 void CloseNode(XmlParseState* st)
 {
     if (st->openCount <= 0)
@@ -374,6 +405,8 @@ void CloseNode(XmlParseState* st)
             node->text.p = p;
             node->text.n = static_cast<std::uint32_t>(n);
             node->text.heap = false;
+        } else {
+            OutOfMemory(st);
         }
     }
     st->len = top.textStart;
@@ -415,33 +448,50 @@ void XMLCALL OnStartElement(void* userData, const XML_Char* name, const XML_Char
         Stop(st, XmlStatusTooDeep, "nesting deeper than 1000 levels");
         return;
     }
+    // Name and attributes are stored before the element joins the tree, so
+    // that it never holds less than the file says.
+    XmlDocument* doc = st->doc;
+    const XmlStr stored = st->names.Get(doc, name);
+    if (!stored.p) {
+        OutOfMemory(st);
+        return;
+    }
+    std::size_t count = 0;
+    while (atts[2 * count])
+        ++count;
+    XmlAttr* attrs = nullptr;
+    std::int32_t idIndex = -1;
+    if (count > 0) {
+        attrs = static_cast<XmlAttr*>(XmlArenaAllocate(doc, count * sizeof(XmlAttr)));
+        if (!attrs) {
+            OutOfMemory(st);
+            return;
+        }
+        for (std::size_t i = 0; i < count; ++i) {
+            const char* an = atts[2 * i];
+            const char* av = atts[2 * i + 1];
+            new (&attrs[i]) XmlAttr();
+            attrs[i].name = st->names.Get(doc, an);
+            // Short values ("1", "home") repeat like names do.
+            attrs[i].value = st->names.Get(doc, av, ShortValue);
+            if (!attrs[i].name.p || !attrs[i].value.p) {
+                OutOfMemory(st);
+                return;
+            }
+            if ((an[0] | kAsciiLowerCase) == 'i' && (an[1] | kAsciiLowerCase) == 'd' && an[2] == 0)
+                idIndex = static_cast<std::int32_t>(i);
+        }
+    }
     XmlNode* node = OpenNode(st, XmlKindElement);
     if (!node)
         return;
     ++st->elementDepth;
-    XmlDocument* doc = st->doc;
-    node->name = st->names.Get(doc, name);
-    node->idAttributeIndex = -1;
-    std::size_t count = 0;
-    while (atts[2 * count])
-        ++count;
-    if (count > 0) {
-        auto* attrs = static_cast<XmlAttr*>(XmlArenaAllocate(doc, count * sizeof(XmlAttr)));
-        if (attrs) {
-            for (std::size_t i = 0; i < count; ++i) {
-                const char* an = atts[2 * i];
-                const char* av = atts[2 * i + 1];
-                new (&attrs[i]) XmlAttr();
-                attrs[i].name = st->names.Get(doc, an);
-                // Short values ("1", "home") repeat like names do.
-                attrs[i].value = st->names.Get(doc, av, ShortValue);
-                if ((an[0] | 0x20) == 'i' && (an[1] | 0x20) == 'd' && an[2] == 0)
-                    node->idAttributeIndex = static_cast<std::int32_t>(i);
-            }
-            node->attributes = attrs;
-            node->attributesOnHeap = false;
-            node->attributeCount = static_cast<std::int32_t>(count);
-        }
+    node->name = stored;
+    node->idAttributeIndex = idIndex;
+    if (attrs) {
+        node->attributes = attrs;
+        node->attributesOnHeap = false;
+        node->attributeCount = static_cast<std::int32_t>(count);
     }
     if (!doc->mainNode)
         doc->mainNode = node;
@@ -478,10 +528,15 @@ void XMLCALL OnInstruction(void* userData, const XML_Char* target, const XML_Cha
     XmlParseState* st = State(userData);
     if (st->stopped)
         return;
+    const XmlStr stored = st->names.Get(st->doc, target);
+    if (!stored.p) {
+        OutOfMemory(st);
+        return;
+    }
     XmlNode* node = OpenNode(st, XmlKindInstruction);
     if (!node)
         return;
-    node->name = st->names.Get(st->doc, target);
+    node->name = stored;
     AppendCharacterData(st, data, std::strlen(data));
     CloseNode(st);
 }
@@ -645,9 +700,10 @@ std::string NativePath(const std::u16string& path)
     return out;
 }
 
+// The file being loaded.
 class File {
 public:
-    explicit File(const std::string& path) : fd_(::open(path.c_str(), O_RDONLY | O_CLOEXEC)) {}
+    explicit File(const std::u16string& path) : fd_(Open(path)) {}
     ~File()
     {
         if (fd_ >= 0)
@@ -655,12 +711,11 @@ public:
     }
     File(const File&) = delete;
     File& operator=(const File&) = delete;
-    bool ok() const { return fd_ >= 0; }
-    // Size of a regular file; -1 for anything else.
+    // Size of a regular file; -1 for anything else, or a file not opened.
     long long Size() const
     {
         struct stat s {};
-        if (::fstat(fd_, &s) != 0 || !S_ISREG(s.st_mode))
+        if (fd_ < 0 || ::fstat(fd_, &s) != 0 || !S_ISREG(s.st_mode))
             return -1;
         return static_cast<long long>(s.st_size);
     }
@@ -688,9 +743,39 @@ public:
     }
 
 private:
+    // -1 when the file cannot be opened, or its name not even converted.
+    static int Open(const std::u16string& path)
+    {
+        try {
+            return ::open(NativePath(path).c_str(), O_RDONLY | O_CLOEXEC);
+        } catch (const std::bad_alloc&) {
+            return -1;
+        }
+    }
+
     int fd_;
     long long read_ = 0;
 };
+
+struct ParserFree {
+    void operator()(XML_Parser parser) const { XML_ParserFree(parser); }
+};
+using ParserHandle = std::unique_ptr<std::remove_pointer_t<XML_Parser>, ParserFree>;
+
+// A parser for the given encoding, or one that detects it; its memory
+// comes from the library's allocation functions.
+ParserHandle NewParser(std::optional<XmlEncoding> encoding)
+{
+    const char* name = nullptr;
+    if (encoding) {
+        switch (*encoding) {
+        case XmlEncoding::Latin1: name = "ISO-8859-1"; break;
+        case XmlEncoding::Utf16: name = "UTF-16"; break;
+        case XmlEncoding::Utf8: name = "UTF-8"; break;
+        }
+    }
+    return ParserHandle(XML_ParserCreate_MM(name, &XmlExpatMemory, nullptr));
+}
 
 void InstallHandlers(XML_Parser parser)
 {
@@ -706,11 +791,68 @@ void InstallHandlers(XML_Parser parser)
     XML_SetDefaultHandlerExpand(parser, OnDefault);
 }
 
-void RecordExpatError(XmlDocument* doc, XML_Parser parser, int code)
+// Ties a fresh document, the parse state and the parser together for a
+// file of `size` bytes.
+void BeginLoad(XmlParseState& st, XmlDocument* doc, XML_Parser parser, bool encodingForced, std::size_t size)
 {
-    const char* message = XML_ErrorString(static_cast<XML_Error>(code));
-    XmlDocSetError(doc, code, static_cast<int>(XML_GetCurrentLineNumber(parser)),
-                   static_cast<int>(XML_GetCurrentColumnNumber(parser)) + 1, message ? message : "");
+    doc->encodingForced = encodingForced;
+    doc->lineEnd = XmlLineEnd::Unknown;
+    XmlArenaReserve(doc, size);
+    st.doc = doc;
+    st.parser = parser;
+    st.open[0] = XmlOpenNode{doc->rootNode, nullptr, 0, 0};
+    st.openCount = 1;
+    InstallHandlers(parser);
+    XML_SetUserData(parser, &st);
+}
+
+// Feeds the file's `total` bytes to the parser, chunk by chunk, until the
+// end or the first failure. The first chunk that shows a line break
+// decides the document's style.
+void Feed(XmlParseState& st, File& file, unsigned long long total)
+{
+    XML_Parser parser = st.parser;
+    XmlDocument* doc = st.doc;
+    unsigned long long done = 0;
+    bool bigEndian = false;
+    while (done < total) {
+        std::size_t want = static_cast<std::size_t>(std::min<unsigned long long>(g_chunkBytes, total - done));
+        auto* buffer = static_cast<char*>(XML_GetBuffer(parser, static_cast<int>(want)));
+        if (!buffer) {
+            OutOfMemory(&st);
+            return;
+        }
+        std::size_t got = file.Read(buffer, want);
+        if (got == 0) {
+            Stop(&st, XmlStatusShortRead, "file ended before its measured size was read");
+            return;
+        }
+        const auto* bytes = reinterpret_cast<const unsigned char*>(buffer);
+        if (done == 0 && got >= 2 && bytes[0] == 0xFE && bytes[1] == 0xFF)
+            bigEndian = true;
+        if (doc->lineEnd == XmlLineEnd::Unknown)
+            doc->lineEnd = DetectLineEnd(bytes, got, bigEndian);
+        done += got;
+        bool last = done >= total;
+        if (XML_ParseBuffer(parser, static_cast<int>(got), last ? XML_TRUE : XML_FALSE) != XML_STATUS_OK) {
+            Stop(&st, XML_GetErrorCode(parser), nullptr);  // unless a handler stopped it first
+            return;
+        }
+    }
+}
+
+// Whatever is still open keeps the text read so far; a failure becomes the
+// document's status.
+void FinishLoad(XmlParseState& st)
+{
+    while (st.openCount > 0)
+        CloseNode(&st);
+    if (!st.stopped)
+        return;
+    const char* message = st.failMessage;
+    if (!message)
+        message = XML_ErrorString(static_cast<XML_Error>(st.failStatus));
+    XmlDocSetError(st.doc, st.failStatus, st.failLine, st.failColumn, message ? message : "");
 }
 
 }  // namespace
@@ -725,92 +867,22 @@ XmlDocument* XmlLoadFileAs(int document, const std::u16string& path, std::option
 {
     if (path.empty() || document < -1)
         return nullptr;
-    File file(NativePath(path));
-    if (!file.ok())
-        return nullptr;
-    long long size = file.Size();
+    File file(path);
+    const long long size = file.Size();
     if (size <= 0)
         return nullptr;
-
-    const char* encodingName = nullptr;
-    if (encoding) {
-        switch (*encoding) {
-        case XmlEncoding::Latin1: encodingName = "ISO-8859-1"; break;
-        case XmlEncoding::Utf16: encodingName = "UTF-16"; break;
-        case XmlEncoding::Utf8: encodingName = "UTF-8"; break;
-        }
-    }
-    XML_Parser parser = XML_ParserCreate(encodingName);
+    ParserHandle parser = NewParser(encoding);
     if (!parser)
         return nullptr;
-    auto* st = new (std::nothrow) XmlParseState();
-    if (!st) {
-        XML_ParserFree(parser);
+    std::unique_ptr<XmlParseState> st(new (std::nothrow) XmlParseState());
+    if (!st)
         return nullptr;
-    }
-    XmlDocument* doc = XmlNewDocument(document, encoding ? *encoding : XmlEncoding::Utf8);
-    if (!doc) {
-        delete st;
-        XML_ParserFree(parser);
+    XmlDocument* doc = XmlNewDocument(document, encoding.value_or(XmlEncoding::Utf8));
+    if (!doc)
         return nullptr;
-    }
-    doc->encodingForced = encoding.has_value();
-    doc->lineEnd = XmlLineEnd::Unknown;
-    doc->parser = parser;
-    doc->parse = st;
-    XmlArenaReserve(doc, static_cast<std::size_t>(size));
-
-    st->doc = doc;
-    st->parser = parser;
-    st->open[0] = XmlOpenNode{doc->rootNode, nullptr, 0, 0};
-    st->openCount = 1;
-    InstallHandlers(parser);
-    XML_SetUserData(parser, st);
-
-    unsigned long long done = 0;
-    const auto total = static_cast<unsigned long long>(size);
-    bool bigEndian = false;
-    while (done < total) {
-        std::size_t want = static_cast<std::size_t>(std::min<unsigned long long>(g_chunkBytes, total - done));
-        auto* buffer = static_cast<char*>(XML_GetBuffer(parser, static_cast<int>(want)));
-        if (!buffer) {
-            RecordExpatError(doc, parser, XML_ERROR_NO_MEMORY);
-            break;
-        }
-        std::size_t got = file.Read(buffer, want);
-        if (got == 0) {
-            XmlDocSetError(doc, XmlStatusShortRead, static_cast<int>(XML_GetCurrentLineNumber(parser)),
-                           static_cast<int>(XML_GetCurrentColumnNumber(parser)) + 1,
-                           "file ended before its measured size was read");
-            break;
-        }
-        const auto* bytes = reinterpret_cast<const unsigned char*>(buffer);
-        if (done == 0 && got >= 2 && bytes[0] == 0xFE && bytes[1] == 0xFF)
-            bigEndian = true;
-        if (doc->lineEnd == XmlLineEnd::Unknown)
-            doc->lineEnd = DetectLineEnd(bytes, got, bigEndian);
-        done += got;
-        bool last = done >= total;
-        if (XML_ParseBuffer(parser, static_cast<int>(got), last ? XML_TRUE : XML_FALSE) != XML_STATUS_OK) {
-            if (st->stopped && st->failStatus != 0) {
-                const char* message = st->failMessage;
-                if (!message)
-                    message = XML_ErrorString(static_cast<XML_Error>(st->failStatus));
-                XmlDocSetError(doc, st->failStatus, st->failLine, st->failColumn, message ? message : "");
-            } else {
-                RecordExpatError(doc, parser, XML_GetErrorCode(parser));
-            }
-            break;
-        }
-    }
-
-    // Whatever is still open keeps the text read so far.
-    while (st->openCount > 0)
-        CloseNode(st);
-    doc->parse = nullptr;
-    doc->parser = nullptr;
-    delete st;
-    XML_ParserFree(parser);
+    BeginLoad(*st, doc, parser.get(), encoding.has_value(), static_cast<std::size_t>(size));
+    Feed(*st, file, static_cast<unsigned long long>(size));
+    FinishLoad(*st);
     return doc;
 }
 

@@ -294,7 +294,12 @@ inline unsigned char* PutNext(unsigned char* out, const char16_t*& p, const char
 // Whether none of them is 0x80 or above, or equal to c.
 constexpr std::uint64_t kLaneOnes = 0x0001000100010001ull;
 constexpr std::uint64_t kLaneHighs = 0x8000800080008000ull;
-inline bool AllAscii(std::uint64_t w) { return (w & 0xFF80FF80FF80FF80ull) == 0; }
+// Bits of each lane that make a unit 0x80 or above.
+constexpr std::uint64_t kLaneNonAscii = 0xFF80FF80FF80FF80ull;
+// The first and third lanes: after w | w >> 8 each holds the low bytes of
+// two units.
+constexpr std::uint64_t kLaneLowBytes = 0x0000FFFF0000FFFFull;
+inline bool AllAscii(std::uint64_t w) { return (w & kLaneNonAscii) == 0; }
 inline std::uint64_t LaneEquals(std::uint64_t w, char16_t c)
 {
     const std::uint64_t x = w ^ (kLaneOnes * c);
@@ -321,7 +326,7 @@ inline void PutFour(unsigned char* out, std::uint64_t w)
     if constexpr (E == XmlEncoding::Utf16) {
         std::memcpy(out, &w, 8);
     } else {
-        const std::uint64_t x = (w | (w >> 8)) & 0x0000FFFF0000FFFFull;
+        const std::uint64_t x = (w | (w >> 8)) & kLaneLowBytes;
         const auto four = static_cast<std::uint32_t>(x | (x >> 16));
         std::memcpy(out, &four, 4);
     }
@@ -683,26 +688,34 @@ private:
     }
 
     Encoder& out_;
-    std::vector<OpenNode> stack_;
+    XmlVector<OpenNode> stack_;
 };
 
+// False when the document lacks what memory could not hold, or when memory
+// for the writing itself runs out.
 bool Serialize(XmlDocument* doc, unsigned saveFlags, ByteSink& sink)
 {
+    if (doc->outOfMemory)
+        return false;
     XmlEncoding encoding = XmlDocEncoding(doc);
     if (encoding != XmlEncoding::Utf16 && encoding != XmlEncoding::Utf8)
         encoding = XmlEncoding::Latin1;
-    Encoder out(sink, encoding);
-    out.ByteOrderMark((saveFlags & XmlSaveWithBom) != 0);
-    if (!(saveFlags & XmlSaveNoDeclaration))
-        WriteDeclaration(out, encoding, XmlDocStandalone(doc));
-    if (const XmlNode* root = XmlDocRoot(doc)) {
-        switch (encoding) {
-        case XmlEncoding::Utf8: TreeWriter<XmlEncoding::Utf8>(out).Write(root); break;
-        case XmlEncoding::Utf16: TreeWriter<XmlEncoding::Utf16>(out).Write(root); break;
-        default: TreeWriter<XmlEncoding::Latin1>(out).Write(root); break;
+    try {
+        Encoder out(sink, encoding);
+        out.ByteOrderMark((saveFlags & XmlSaveWithBom) != 0);
+        if (!(saveFlags & XmlSaveNoDeclaration))
+            WriteDeclaration(out, encoding, XmlDocStandalone(doc));
+        if (const XmlNode* root = XmlDocRoot(doc)) {
+            switch (encoding) {
+            case XmlEncoding::Utf8: TreeWriter<XmlEncoding::Utf8>(out).Write(root); break;
+            case XmlEncoding::Utf16: TreeWriter<XmlEncoding::Utf16>(out).Write(root); break;
+            default: TreeWriter<XmlEncoding::Latin1>(out).Write(root); break;
+            }
         }
+        return sink.Flush();
+    } catch (const std::bad_alloc&) {
+        return false;
     }
-    return sink.Flush();
 }
 
 // ---------------------------------------------------------------------------
@@ -809,10 +822,14 @@ std::string XmlSerializeToBytes(int document, unsigned saveFlags)
         return {};
     std::string bytes;
     ByteSink sink([&bytes](const unsigned char* data, std::size_t n) {
+        // Growing the string counts as an allocation of the library.
+        if (bytes.capacity() - bytes.size() < n && XmlAllocationRefused())
+            return false;
         bytes.append(reinterpret_cast<const char*>(data), n);
         return true;
     });
-    Serialize(doc, saveFlags, sink);
+    if (!Serialize(doc, saveFlags, sink))
+        return {};
     return bytes;
 }
 
