@@ -7,7 +7,8 @@
 // machine's full path ends up in the program.
 #include "app/build_info.h"
 
-#include "phonebook/text.h"
+#include "base/date.h"
+#include "base/text.h"
 
 #ifndef NW_BUILD_DATE
 #define NW_BUILD_DATE 19700101

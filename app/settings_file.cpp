@@ -9,7 +9,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "phonebook/text.h"
+#include "base/text.h"
 
 namespace {
 

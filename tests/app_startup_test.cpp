@@ -12,8 +12,8 @@
 #include "app/build_info.h"
 #include "app/settings_file.h"
 #include "app_fixture.h"
+#include "base/date.h"
 #include "phonebook/phonebook.h"
-#include "phonebook/text.h"
 
 namespace fs = std::filesystem;
 using apptest::AppTest;

@@ -6,6 +6,9 @@
 // document is entirely in its node texts (see XmlFormat).
 #include "xml/xml_internal.h"
 
+#include "base/path.h"
+#include "base/text.h"
+
 #include <bit>
 #include <cerrno>
 #include <climits>
@@ -136,20 +139,6 @@ constexpr std::size_t kUnitBytes = 12;
 // Most bytes one ASCII markup character becomes (UTF-16).
 constexpr std::size_t kMarkupBytes = 2;
 
-// The code point at p (a surrogate pair taken together, a lone surrogate as
-// U+FFFD), and p moved past it.
-char32_t NextCode(const char16_t*& p, const char16_t* end)
-{
-    char32_t cp = *p++;
-    if (cp >= 0xD800 && cp <= 0xDBFF && p < end && *p >= 0xDC00 && *p <= 0xDFFF) {
-        cp = 0x10000 + ((cp - 0xD800) << 10) + (*p - 0xDC00);
-        ++p;
-    } else if (cp >= 0xD800 && cp <= 0xDFFF) {
-        cp = 0xFFFD;  // a lone surrogate has no encoding
-    }
-    return cp;
-}
-
 // ASCII markup in encoding E at out; returns the end of what was written.
 template <XmlEncoding E>
 inline unsigned char* PutAscii(unsigned char* out, const char* s, std::size_t n)
@@ -186,26 +175,7 @@ std::size_t EncodeCodeIn(unsigned char* b, char32_t cp, bool reference)
         b[1] = static_cast<unsigned char>(cp >> 8);
         return 2;
     } else if constexpr (E == XmlEncoding::Utf8) {
-        if (cp < 0x80) {
-            b[0] = static_cast<unsigned char>(cp);
-            return 1;
-        }
-        if (cp < 0x800) {
-            b[0] = static_cast<unsigned char>(0xC0 | (cp >> 6));
-            b[1] = static_cast<unsigned char>(0x80 | (cp & 0x3F));
-            return 2;
-        }
-        if (cp < 0x10000) {
-            b[0] = static_cast<unsigned char>(0xE0 | (cp >> 12));
-            b[1] = static_cast<unsigned char>(0x80 | ((cp >> 6) & 0x3F));
-            b[2] = static_cast<unsigned char>(0x80 | (cp & 0x3F));
-            return 3;
-        }
-        b[0] = static_cast<unsigned char>(0xF0 | (cp >> 18));
-        b[1] = static_cast<unsigned char>(0x80 | ((cp >> 12) & 0x3F));
-        b[2] = static_cast<unsigned char>(0x80 | ((cp >> 6) & 0x3F));
-        b[3] = static_cast<unsigned char>(0x80 | (cp & 0x3F));
-        return 4;
+        return EncodeUtf8(cp, b);
     } else {  // ISO-8859-1
         if (cp <= 0xFF) {
             b[0] = static_cast<unsigned char>(cp);
@@ -278,7 +248,7 @@ inline unsigned char* PutNext(unsigned char* out, const char16_t*& p, const char
 {
     const char16_t c = *p;
     if (!Plain<E>(c, special))
-        return PutPiece<E>(out, NextCode(p, end), special, mode, reference);
+        return PutPiece<E>(out, NextCodePoint(p, end), special, mode, reference);
     if constexpr (E == XmlEncoding::Utf16) {
         out[0] = static_cast<unsigned char>(c & 0xFF);
         out[1] = static_cast<unsigned char>(c >> 8);
@@ -486,7 +456,7 @@ private:
                 // Near the end of the buffer: one piece at a time, flushing
                 // the buffer when the piece does not fit.
                 unsigned char b[kLongestPiece];
-                const char32_t cp = NextCode(p, end);
+                const char32_t cp = NextCodePoint(p, end);
                 sink_.Put(b, static_cast<std::size_t>(PutPiece<E>(b, cp, special, mode, reference) - b));
                 continue;
             }
@@ -508,7 +478,7 @@ private:
         const char16_t* const end = p + s.size();
         unsigned char b[kLongestPiece];
         while (p < end) {
-            const char32_t cp = NextCode(p, end);
+            const char32_t cp = NextCodePoint(p, end);
             if (cp == u'-' && lastDash)
                 sink_.Put(b, EncodeCode(b, u' ', false));
             lastDash = cp == u'-';
@@ -771,36 +741,7 @@ void XmlSetWriteFailureAfter(long long bytes)
     g_writeFailureAfter = bytes < 0 ? -1 : bytes;
 }
 
-std::string XmlPathToNative(const std::u16string& path)
-{
-    std::string out;
-    out.reserve(path.size());
-    for (std::size_t i = 0; i < path.size(); ++i) {
-        char32_t cp = path[i];
-        if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < path.size() && path[i + 1] >= 0xDC00 && path[i + 1] <= 0xDFFF) {
-            cp = 0x10000 + ((cp - 0xD800) << 10) + (path[i + 1] - 0xDC00);
-            ++i;
-        } else if (cp >= 0xD800 && cp <= 0xDFFF) {
-            cp = 0xFFFD;
-        }
-        if (cp < 0x80) {
-            out += static_cast<char>(cp);
-        } else if (cp < 0x800) {
-            out += static_cast<char>(0xC0 | (cp >> 6));
-            out += static_cast<char>(0x80 | (cp & 0x3F));
-        } else if (cp < 0x10000) {
-            out += static_cast<char>(0xE0 | (cp >> 12));
-            out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (cp & 0x3F));
-        } else {
-            out += static_cast<char>(0xF0 | (cp >> 18));
-            out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-            out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (cp & 0x3F));
-        }
-    }
-    return out;
-}
+std::string XmlPathToNative(const std::u16string& path) { return NativePath(path); }
 
 std::string XmlSerializeToBytes(int document, unsigned saveFlags)
 {
