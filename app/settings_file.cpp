@@ -1,30 +1,12 @@
 #include "app/settings_file.h"
 
-#include <cerrno>
 #include <climits>
-#include <cstdlib>
-#include <fcntl.h>
 #include <fstream>
 #include <iterator>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include "base/text.h"
 
 namespace {
-
-SettingsWriteFunction& WriteFunction()
-{
-    static SettingsWriteFunction function;
-    return function;
-}
-
-long long WriteBytes(int fd, const char* data, std::size_t size)
-{
-    if (const auto& function = WriteFunction())
-        return function(fd, data, size);
-    return ::write(fd, data, size);
-}
 
 bool IsBlank(char16_t c) { return c == u' ' || c == u'\t'; }
 
@@ -59,57 +41,17 @@ std::u16string_view TrimStart(std::u16string_view text)
 std::u16string DecodeFile(std::string_view bytes)
 {
     if (bytes.size() > 2 && bytes.substr(0, 3) == "\xEF\xBB\xBF")
-        return Utf8ToUtf16(std::string(bytes.substr(3)));
-    std::u16string text;
-    text.reserve(bytes.size());
-    for (char c : bytes)
-        text.push_back(static_cast<unsigned char>(c));
-    return text;
-}
-
-void WriteAll(int fd, const std::string& bytes, bool& ok)
-{
-    std::size_t done = 0;
-    while (ok && done < bytes.size()) {
-        long long n = WriteBytes(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            ok = false;
-        else
-            done += static_cast<std::size_t>(n);
-    }
-}
-
-// The permissions a newly created file would get; mkstemp makes 0600.
-mode_t NewFileMode(const std::filesystem::path& target)
-{
-    struct stat old {};
-    if (::stat(target.c_str(), &old) == 0 && S_ISREG(old.st_mode))
-        return old.st_mode & 07777;
-    mode_t mask = ::umask(0);
-    ::umask(mask);
-    return 0666 & ~mask;
-}
-
-void SyncDirectory(const std::filesystem::path& directory)
-{
-    int fd = ::open(directory.empty() ? "." : directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd >= 0) {
-        ::fsync(fd);
-        ::close(fd);
-    }
+        return Utf8ToUtf16(bytes.substr(3));
+    return Latin1ToUtf16(bytes);
 }
 
 }  // namespace
 
-void SetSettingsWriteFunction(SettingsWriteFunction write) { WriteFunction() = std::move(write); }
-
-SettingsFile::~SettingsFile() { DropTemporary(); }
+SettingsFile::~SettingsFile() = default;
 
 bool SettingsFile::OpenForReading(const std::filesystem::path& file)
 {
-    DropTemporary();
+    file_.Abort();
     entries_.clear();
     written_ = false;
     createFailed_ = false;
@@ -186,20 +128,10 @@ std::int32_t SettingsFile::ReadInteger(std::u16string_view key, std::int32_t fal
 
 bool SettingsFile::CreateForWriting(const std::filesystem::path& file)
 {
-    DropTemporary();
     entries_.clear();
     written_ = false;
-    createFailed_ = true;
-    target_ = file;
-    std::string pattern = (file.parent_path() / ("." + file.filename().string() + ".XXXXXX")).string();
-    int fd = ::mkstemp(pattern.data());
-    if (fd < 0)
-        return false;
-    ::fchmod(fd, NewFileMode(file));
-    temporaryFd_ = fd;
-    temporary_ = pattern;
-    createFailed_ = false;
-    return true;
+    createFailed_ = !file_.Open(file.native());
+    return !createFailed_;
 }
 
 void SettingsFile::WriteText(std::u16string_view key, const std::u16string& value)
@@ -233,7 +165,7 @@ std::string SettingsFile::WrittenForm() const
 
 bool SettingsFile::Close()
 {
-    if (temporaryFd_ < 0) {
+    if (!file_.IsOpen()) {
         // Opened for reading only, or the file could not be created.
         bool ok = !(createFailed_ && written_);
         createFailed_ = false;
@@ -241,31 +173,9 @@ bool SettingsFile::Close()
         return ok;
     }
     if (!written_) {
-        DropTemporary();
+        file_.Abort();
         return true;
     }
-    bool ok = true;
-    WriteAll(temporaryFd_, WrittenForm(), ok);
-    ok = ok && ::fsync(temporaryFd_) == 0;
-    ok = (::close(temporaryFd_) == 0) && ok;
-    temporaryFd_ = -1;
-    ok = ok && ::rename(temporary_.c_str(), target_.c_str()) == 0;
-    if (!ok) {
-        DropTemporary();
-        return false;
-    }
-    temporary_.clear();
     written_ = false;
-    SyncDirectory(target_.parent_path());
-    return true;
-}
-
-void SettingsFile::DropTemporary()
-{
-    if (temporaryFd_ >= 0)
-        ::close(temporaryFd_);
-    temporaryFd_ = -1;
-    if (!temporary_.empty())
-        ::unlink(temporary_.c_str());
-    temporary_.clear();
+    return file_.Write(WrittenForm()) && file_.Commit();
 }

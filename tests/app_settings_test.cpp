@@ -187,7 +187,7 @@ void PrintTo(const WriteFailure& c, std::ostream* os) { *os << c.name; }
 
 class SettingsAtomicWrite : public ::testing::TestWithParam<WriteFailure> {
 protected:
-    void TearDown() override { SetSettingsWriteFunction({}); }
+    void TearDown() override { SetFileWriteFault({}); }
 };
 
 TEST_P(SettingsAtomicWrite, FailurePartWayLeavesOldFile)
@@ -195,20 +195,8 @@ TEST_P(SettingsAtomicWrite, FailurePartWayLeavesOldFile)
     const WriteFailure failure = GetParam();
     TempDir dir;
     WriteFileBytes(dir / "Nummernwerk.ini", kOldFile);
-    std::size_t taken = 0;
-    SetSettingsWriteFunction([&](int fd, const char* data, std::size_t size) -> long long {
-        std::size_t room = failure.bytesBeforeFailure - taken;
-        if (room == 0) {
-            errno = ENOSPC;
-            return -1;
-        }
-        std::size_t n = std::min(size, room);
-        if (failure.shortWrites)
-            n = std::min<std::size_t>(n, 3);
-        long long written = ::write(fd, data, n);
-        taken += static_cast<std::size_t>(written);
-        return written;
-    });
+    SetFileWriteFault({.afterBytes = static_cast<long long>(failure.bytesBeforeFailure),
+                       .writeSize = failure.shortWrites ? 3u : 0u});
 
     SettingsFile settings;
     ASSERT_TRUE(settings.CreateForWriting(dir / "Nummernwerk.ini"));
@@ -234,12 +222,12 @@ TEST(AppSettings, ShortWritesStillGiveWholeFile)
 {
     TempDir dir;
     WriteFileBytes(dir / "Nummernwerk.ini", kOldFile);
-    SetSettingsWriteFunction([](int fd, const char* data, std::size_t) -> long long { return ::write(fd, data, 1); });
+    SetFileWriteFault({.writeSize = 1});
     SettingsFile settings;
     ASSERT_TRUE(settings.CreateForWriting(dir / "Nummernwerk.ini"));
     WriteThreeKeys(settings);
     EXPECT_TRUE(settings.Close());
-    SetSettingsWriteFunction({});
+    SetFileWriteFault({});
     EXPECT_EQ(ReadFileBytes(dir / "Nummernwerk.ini"),
               "\xEF\xBB\xBF\r\nTelefonbuch1 = /neu/eins/\r\nTelefonbuch2 = /neu/zwei/\r\nToolTip = 0\r\n");
     EXPECT_EQ(DirectoryNames(dir.path()), std::vector<std::string>{"Nummernwerk.ini"});
@@ -293,14 +281,14 @@ TEST(AppSettings, MissingDirectoryCannotBeCreated)
 TEST(AppSettings, FailedRenameLeavesTargetAndNoTemporary)
 {
     TempDir dir;
-    // A directory in the way of the target: the final rename must fail.
-    fs::create_directory(dir / "Nummernwerk.ini");
-    WriteFileBytes(dir / "Nummernwerk.ini" / "inhalt", "x");
+    WriteFileBytes(dir / "Nummernwerk.ini", kOldFile);
     SettingsFile settings;
     ASSERT_TRUE(settings.CreateForWriting(dir / "Nummernwerk.ini"));
     WriteThreeKeys(settings);
+    SetFileWriteFault({.step = FileWriteStep::Rename, .error = EXDEV});
     EXPECT_FALSE(settings.Close());
-    EXPECT_EQ(ReadFileBytes(dir / "Nummernwerk.ini" / "inhalt"), "x");
+    SetFileWriteFault({});
+    EXPECT_EQ(ReadFileBytes(dir / "Nummernwerk.ini"), kOldFile);
     EXPECT_EQ(DirectoryNames(dir.path()), std::vector<std::string>{"Nummernwerk.ini"});
 }
 

@@ -2,7 +2,6 @@
 // back in the one written form and frees the fonts.
 #include <QFont>
 
-#include <cerrno>
 #include <filesystem>
 #include <optional>
 #include <ostream>
@@ -114,12 +113,9 @@ TEST_F(AppStartup, FailedSettingsWriteLeavesOldFile)
     const std::string old = "Telefonbuch1 = /alt/\r\n";
     Start(old);
     app::ToolTipSetting() = 0;
-    SetSettingsWriteFunction([](int, const char*, std::size_t) -> long long {
-        errno = ENOSPC;
-        return -1;
-    });
+    SetFileWriteFault({.afterBytes = 0});
     ShutDown();
-    SetSettingsWriteFunction({});
+    SetFileWriteFault({});
     EXPECT_EQ(SettingsBytes(), old);
     EXPECT_TRUE(ui::RecordedMessages().empty());
 }

@@ -6,29 +6,18 @@
 // document is entirely in its node texts (see XmlFormat).
 #include "xml/xml_internal.h"
 
+#include "base/atomic_file.h"
 #include "base/path.h"
 #include "base/text.h"
 
 #include <bit>
-#include <cerrno>
-#include <climits>
-#include <cstdlib>
 #include <cstdint>
 #include <cstring>
 #include <functional>
 #include <string>
 #include <vector>
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 namespace {
-
-long long g_writeFailureAfter = -1;
-
-// Size of the writes a save hands to the system.
-constexpr std::size_t StagedWriteBytes = 1 << 16;
 
 // ---------------------------------------------------------------------------
 // Byte sink
@@ -675,73 +664,7 @@ bool Serialize(XmlDocument* doc, unsigned saveFlags, ByteSink& sink)
     return sink.Flush();
 }
 
-// ---------------------------------------------------------------------------
-// Files
-
-// Writes all n bytes, honouring the failure seam; false on any error.
-bool WriteAll(int fd, const unsigned char* data, std::size_t n, long long& written)
-{
-    std::size_t allowed = n;
-    bool cut = false;
-    if (g_writeFailureAfter >= 0) {
-        long long room = g_writeFailureAfter - written;
-        if (room < 0)
-            room = 0;
-        if (static_cast<unsigned long long>(room) < n) {
-            allowed = static_cast<std::size_t>(room);
-            cut = true;
-        }
-    }
-    std::size_t done = 0;
-    while (done < allowed) {
-        ssize_t r = ::write(fd, data + done, allowed - done);
-        if (r < 0 && errno == EINTR)
-            continue;
-        if (r <= 0)
-            return false;
-        done += static_cast<std::size_t>(r);
-        written += r;
-    }
-    return !cut;
-}
-
-std::string DirectoryOf(const std::string& path)
-{
-    std::size_t slash = path.find_last_of('/');
-    if (slash == std::string::npos)
-        return ".";
-    if (slash == 0)
-        return "/";
-    return path.substr(0, slash);
-}
-
-mode_t NewFileMode(const std::string& target)
-{
-    struct stat st;
-    if (::stat(target.c_str(), &st) == 0 && S_ISREG(st.st_mode))
-        return st.st_mode & 07777;
-    mode_t mask = ::umask(0);
-    ::umask(mask);
-    return 0666 & ~mask;
-}
-
-void SyncDirectory(const std::string& dir)
-{
-    int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0)
-        return;
-    ::fsync(fd);
-    ::close(fd);
-}
-
 }  // namespace
-
-void XmlSetWriteFailureAfter(long long bytes)
-{
-    g_writeFailureAfter = bytes < 0 ? -1 : bytes;
-}
-
-std::string XmlPathToNative(const std::u16string& path) { return NativePath(path); }
 
 std::string XmlSerializeToBytes(int document, unsigned saveFlags)
 {
@@ -764,54 +687,11 @@ int XmlSaveFileEx(int document, const std::u16string& path, unsigned saveFlags)
     XmlDocument* doc = XmlFindDocument(document);
     if (!doc)
         return 0;
-    std::string target = XmlPathToNative(path);
-    if (target.find('\0') != std::string::npos || target.back() == '/')
+    AtomicFile file;
+    if (!file.Open(NativePath(path)))
         return 0;
-    // A symbolic link stays: the file it points to is replaced.
-    struct stat link;
-    if (::lstat(target.c_str(), &link) == 0 && S_ISLNK(link.st_mode)) {
-        if (char* real = ::realpath(target.c_str(), nullptr)) {
-            target = real;
-            std::free(real);
-        }
-    }
-
-    const std::string dir = DirectoryOf(target);
-    std::string temp = (dir == "/" ? std::string() : dir) + "/.nw-save-XXXXXX";
-    int fd = ::mkostemp(temp.data(), O_CLOEXEC);
-    if (fd < 0)
-        return 0;
-
-    bool ok = ::fchmod(fd, NewFileMode(target)) == 0;
-    if (ok) {
-        // The 4096-byte pieces of the sink are gathered into larger writes:
-        // far fewer system calls, the same bytes.
-        long long written = 0;
-        std::vector<unsigned char> staged;
-        staged.reserve(StagedWriteBytes);
-        ByteSink sink([fd, &written, &staged](const unsigned char* data, std::size_t n) {
-            if (staged.size() + n > StagedWriteBytes) {
-                if (!WriteAll(fd, staged.data(), staged.size(), written))
-                    return false;
-                staged.clear();
-            }
-            staged.insert(staged.end(), data, data + n);
-            return true;
-        });
-        ok = Serialize(doc, saveFlags, sink) && WriteAll(fd, staged.data(), staged.size(), written);
-    }
-    if (ok)
-        ok = ::fsync(fd) == 0;
-    if (::close(fd) != 0)
-        ok = false;
-    if (ok)
-        ok = ::rename(temp.c_str(), target.c_str()) == 0;
-    if (!ok) {
-        ::unlink(temp.c_str());
-        return 0;
-    }
-    SyncDirectory(dir);
-    return 1;
+    ByteSink sink([&file](const unsigned char* data, std::size_t n) { return file.Write(data, n); });
+    return Serialize(doc, saveFlags, sink) && file.Commit() ? 1 : 0;
 }
 
 int XmlSaveFile(int document, const std::u16string& path)
