@@ -1,8 +1,11 @@
 #include "app/settings_file.h"
 
+#include <cerrno>
 #include <climits>
-#include <fstream>
-#include <iterator>
+#include <exception>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "base/text.h"
 
@@ -37,12 +40,48 @@ std::u16string_view TrimStart(std::u16string_view text)
 }
 
 // A file that starts with the UTF-8 byte-order mark (and has more than it) is
-// UTF-8; anything else is taken byte by byte as ISO 8859-1.
+// UTF-8; so is a file without one that is well-formed UTF-8 throughout, as
+// editors write it. Anything else is taken byte by byte as ISO 8859-1.
 std::u16string DecodeFile(std::string_view bytes)
 {
     if (bytes.size() > 2 && bytes.substr(0, 3) == "\xEF\xBB\xBF")
         return Utf8ToUtf16(bytes.substr(3));
+    if (IsValidUtf8(bytes))
+        return Utf8ToUtf16(bytes);
     return Latin1ToUtf16(bytes);
+}
+
+// A regular file's bytes, at most limit of them; false for anything else or
+// when it cannot be read. Opening does not wait: a named pipe without a
+// writer opens at once and is then refused as no regular file. A longer
+// file keeps only its whole lines within the limit.
+bool ReadRegularFile(const char* path, std::size_t limit, std::string& bytes)
+{
+    const int fd = ::open(path, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    struct stat st {};
+    bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+    std::size_t got = 0;
+    if (ok) {
+        bytes.resize(limit + 1);
+        while (got < bytes.size()) {
+            const ssize_t n = ::read(fd, bytes.data() + got, bytes.size() - got);
+            if (n < 0 && errno == EINTR)
+                continue;
+            ok = n >= 0;
+            if (n <= 0)
+                break;
+            got += static_cast<std::size_t>(n);
+        }
+    }
+    ::close(fd);
+    if (got > limit) {
+        const std::size_t lineEnd = bytes.find_last_of("\r\n", limit - 1);
+        got = lineEnd == std::string::npos ? 0 : lineEnd + 1;
+    }
+    bytes.resize(got);
+    return ok;
 }
 
 }  // namespace
@@ -55,14 +94,17 @@ bool SettingsFile::OpenForReading(const std::filesystem::path& file)
     entries_.clear();
     written_ = false;
     createFailed_ = false;
-    std::ifstream in(file, std::ios::binary);
-    if (!in)
+    try {
+        std::string bytes;
+        if (!ReadRegularFile(file.c_str(), MaxReadBytes, bytes))
+            return false;
+        Parse(bytes);
+        return true;
+    } catch (const std::exception&) {
+        // Out of memory while reading: the defaults, like an unreadable file.
+        entries_.clear();
         return false;
-    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (in.bad())
-        return false;
-    Parse(bytes);
-    return true;
+    }
 }
 
 void SettingsFile::Parse(std::string_view bytes)

@@ -29,8 +29,10 @@ public:
     SettingsFile(const SettingsFile&) = delete;
     SettingsFile& operator=(const SettingsFile&) = delete;
 
-    // Reads and parses the whole file; false when it cannot be read, in which
-    // case every read returns its default.
+    // Reads and parses the file; false when it cannot be read or is not a
+    // regular file, in which case every read returns its default. Never
+    // waits on the path (a named pipe gives the defaults at once) and reads
+    // at most MaxReadBytes; the keys that count stand near the top.
     bool OpenForReading(const std::filesystem::path& file);
     // Parses file bytes as OpenForReading would.
     void Parse(std::string_view bytes);
@@ -59,6 +61,8 @@ public:
 
     // The bytes Close writes for the keys written so far.
     std::string WrittenForm() const;
+
+    static constexpr std::size_t MaxReadBytes = 1 << 16;
 
 private:
     struct Entry {

@@ -51,7 +51,15 @@ const ReadCase kReadCases[] = {
     {"Utf8AfterBom", "\xEF\xBB\xBFTelefonbuch1 = /home/j\xC3\xBCrgen/\r\n", "/home/j\xC3\xBCrgen/", kDefault, 1},
     {"Latin1WithoutBom", "Telefonbuch1=C:\\M\xFCller\\\r\nTelefonbuch2=\xC4\xD6\xDC\xDF\r\n",
      "C:\\M\xC3\xBCller\\", "\xC3\x84\xC3\x96\xC3\x9C\xC3\x9F", 1},
-    {"Utf8BytesWithoutBomAreLatin1", "Telefonbuch1=J\xC3\xBCrgen", "J\xC3\x83\xC2\xBCrgen", kDefault, 1},
+    // Without a byte-order mark: UTF-8 when every byte fits it, as editors
+    // write it; a single byte that does not makes the whole file ISO 8859-1.
+    {"Utf8WithoutBom", "Telefonbuch1=J\xC3\xBCrgen", "J\xC3\xBCrgen", kDefault, 1},
+    {"Utf8WithoutBomFourBytes", "Telefonbuch1 = /home/j\xC3\xB6rg/\nTelefonbuch2 = /\xF0\x9F\x93\x9E/\n",
+     "/home/j\xC3\xB6rg/", "/\xF0\x9F\x93\x9E/", 1},
+    {"OneLatin1ByteMakesAllLatin1", "Telefonbuch1 = /j\xC3\xB6rg/\r\nTelefonbuch2 = /j\xF6rg/\r\n",
+     "/j\xC3\x83\xC2\xB6rg/", "/j\xC3\xB6rg/", 1},
+    {"CutUtf8SequenceIsLatin1", "Telefonbuch1 = /j\xC3", "/j\xC3\x83", kDefault, 1},
+    {"EncodedSurrogateIsLatin1", "Telefonbuch1 = \xED\xA0\x80", "\xC3\xAD\xC2\xA0\xC2\x80", kDefault, 1},
     {"BomAloneIsEmptyFile", "\xEF\xBB\xBF", kDefault, kDefault, 1},
     {"EmptyFile", "", kDefault, kDefault, 1},
     {"KeysIgnoreCase", "telefonbuch1=abc\nTELEFONBUCH2=def\ntOoLtIp=0\n", "abc", "def", 0},
