@@ -9,7 +9,8 @@
 #include "app/build_info.h"
 
 #include "app/build_date.h"
-#include "phonebook/text.h"
+#include "base/date.h"
+#include "base/text.h"
 
 #ifndef NW_BUILD_DIRECTORY
 #define NW_BUILD_DIRECTORY "build"

@@ -2,29 +2,14 @@
 
 #include <cerrno>
 #include <climits>
-#include <cstdlib>
+#include <exception>
 #include <fcntl.h>
-#include <fstream>
-#include <iterator>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "phonebook/text.h"
+#include "base/text.h"
 
 namespace {
-
-SettingsWriteFunction& WriteFunction()
-{
-    static SettingsWriteFunction function;
-    return function;
-}
-
-long long WriteBytes(int fd, const char* data, std::size_t size)
-{
-    if (const auto& function = WriteFunction())
-        return function(fd, data, size);
-    return ::write(fd, data, size);
-}
 
 bool IsBlank(char16_t c) { return c == u' ' || c == u'\t'; }
 
@@ -55,72 +40,71 @@ std::u16string_view TrimStart(std::u16string_view text)
 }
 
 // A file that starts with the UTF-8 byte-order mark (and has more than it) is
-// UTF-8; anything else is taken byte by byte as ISO 8859-1.
+// UTF-8; so is a file without one that is well-formed UTF-8 throughout, as
+// editors write it. Anything else is taken byte by byte as ISO 8859-1.
 std::u16string DecodeFile(std::string_view bytes)
 {
     if (bytes.size() > 2 && bytes.substr(0, 3) == "\xEF\xBB\xBF")
-        return Utf8ToUtf16(std::string(bytes.substr(3)));
-    std::u16string text;
-    text.reserve(bytes.size());
-    for (char c : bytes)
-        text.push_back(static_cast<unsigned char>(c));
-    return text;
+        return Utf8ToUtf16(bytes.substr(3));
+    if (IsValidUtf8(bytes))
+        return Utf8ToUtf16(bytes);
+    return Latin1ToUtf16(bytes);
 }
 
-void WriteAll(int fd, const std::string& bytes, bool& ok)
+// A regular file's bytes, at most limit of them; false for anything else or
+// when it cannot be read. Opening does not wait: a named pipe without a
+// writer opens at once and is then refused as no regular file. A longer
+// file keeps only its whole lines within the limit.
+bool ReadRegularFile(const char* path, std::size_t limit, std::string& bytes)
 {
-    std::size_t done = 0;
-    while (ok && done < bytes.size()) {
-        long long n = WriteBytes(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            ok = false;
-        else
-            done += static_cast<std::size_t>(n);
+    const int fd = ::open(path, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    struct stat st {};
+    bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+    std::size_t got = 0;
+    if (ok) {
+        bytes.resize(limit + 1);
+        while (got < bytes.size()) {
+            const ssize_t n = ::read(fd, bytes.data() + got, bytes.size() - got);
+            if (n < 0 && errno == EINTR)
+                continue;
+            ok = n >= 0;
+            if (n <= 0)
+                break;
+            got += static_cast<std::size_t>(n);
+        }
     }
-}
-
-// The permissions a newly created file would get; mkstemp makes 0600.
-mode_t NewFileMode(const std::filesystem::path& target)
-{
-    struct stat old {};
-    if (::stat(target.c_str(), &old) == 0 && S_ISREG(old.st_mode))
-        return old.st_mode & 07777;
-    mode_t mask = ::umask(0);
-    ::umask(mask);
-    return 0666 & ~mask;
-}
-
-void SyncDirectory(const std::filesystem::path& directory)
-{
-    int fd = ::open(directory.empty() ? "." : directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd >= 0) {
-        ::fsync(fd);
-        ::close(fd);
+    ::close(fd);
+    if (got > limit) {
+        const std::size_t lineEnd = bytes.find_last_of("\r\n", limit - 1);
+        got = lineEnd == std::string::npos ? 0 : lineEnd + 1;
     }
+    bytes.resize(got);
+    return ok;
 }
 
 }  // namespace
 
-void SetSettingsWriteFunction(SettingsWriteFunction write) { WriteFunction() = std::move(write); }
-
-SettingsFile::~SettingsFile() { DropTemporary(); }
+SettingsFile::~SettingsFile() = default;
 
 bool SettingsFile::OpenForReading(const std::filesystem::path& file)
 {
-    DropTemporary();
+    file_.Abort();
     entries_.clear();
     written_ = false;
     createFailed_ = false;
-    std::ifstream in(file, std::ios::binary);
-    if (!in)
+    try {
+        std::string bytes;
+        if (!ReadRegularFile(file.c_str(), MaxReadBytes, bytes))
+            return false;
+        Parse(bytes);
+        return true;
+    } catch (const std::exception&) {
+        // Out of memory while reading: the defaults, like an unreadable file.
+        entries_.clear();
         return false;
-    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (in.bad())
-        return false;
-    Parse(bytes);
-    return true;
+    }
 }
 
 void SettingsFile::Parse(std::string_view bytes)
@@ -186,20 +170,10 @@ std::int32_t SettingsFile::ReadInteger(std::u16string_view key, std::int32_t fal
 
 bool SettingsFile::CreateForWriting(const std::filesystem::path& file)
 {
-    DropTemporary();
     entries_.clear();
     written_ = false;
-    createFailed_ = true;
-    target_ = file;
-    std::string pattern = (file.parent_path() / ("." + file.filename().string() + ".XXXXXX")).string();
-    int fd = ::mkstemp(pattern.data());
-    if (fd < 0)
-        return false;
-    ::fchmod(fd, NewFileMode(file));
-    temporaryFd_ = fd;
-    temporary_ = pattern;
-    createFailed_ = false;
-    return true;
+    createFailed_ = !file_.Open(file.native());
+    return !createFailed_;
 }
 
 void SettingsFile::WriteText(std::u16string_view key, const std::u16string& value)
@@ -233,7 +207,7 @@ std::string SettingsFile::WrittenForm() const
 
 bool SettingsFile::Close()
 {
-    if (temporaryFd_ < 0) {
+    if (!file_.IsOpen()) {
         // Opened for reading only, or the file could not be created.
         bool ok = !(createFailed_ && written_);
         createFailed_ = false;
@@ -241,31 +215,9 @@ bool SettingsFile::Close()
         return ok;
     }
     if (!written_) {
-        DropTemporary();
+        file_.Abort();
         return true;
     }
-    bool ok = true;
-    WriteAll(temporaryFd_, WrittenForm(), ok);
-    ok = ok && ::fsync(temporaryFd_) == 0;
-    ok = (::close(temporaryFd_) == 0) && ok;
-    temporaryFd_ = -1;
-    ok = ok && ::rename(temporary_.c_str(), target_.c_str()) == 0;
-    if (!ok) {
-        DropTemporary();
-        return false;
-    }
-    temporary_.clear();
     written_ = false;
-    SyncDirectory(target_.parent_path());
-    return true;
-}
-
-void SettingsFile::DropTemporary()
-{
-    if (temporaryFd_ >= 0)
-        ::close(temporaryFd_);
-    temporaryFd_ = -1;
-    if (!temporary_.empty())
-        ::unlink(temporary_.c_str());
-    temporary_.clear();
+    return file_.Write(WrittenForm()) && file_.Commit();
 }

@@ -6,17 +6,21 @@
 // groups, odd spacing); writing always produces the one fixed form:
 //   EF BB BF, CR LF, then "Key = value" CR LF per key.
 //
-// Writing is atomic: CreateForWriting opens a temporary file in the target's
-// directory, Close writes the whole content there, flushes it to the disk and
-// only then renames it over the target. A failure at any point removes the
-// temporary file and leaves an existing settings file exactly as it was.
+// Writing is atomic (base/atomic_file.h): CreateForWriting opens a temporary
+// file beside the target, Close writes the whole content there, flushes it
+// to the disk and only then renames it over the target. A failure at any
+// point removes the temporary file and leaves an existing settings file
+// exactly as it was. A symbolic link is written through to its file; a path
+// that is not a regular file, or a file the user may not write, is left
+// alone.
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
-#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "base/atomic_file.h"
 
 class SettingsFile {
 public:
@@ -25,8 +29,10 @@ public:
     SettingsFile(const SettingsFile&) = delete;
     SettingsFile& operator=(const SettingsFile&) = delete;
 
-    // Reads and parses the whole file; false when it cannot be read, in which
-    // case every read returns its default.
+    // Reads and parses the file; false when it cannot be read or is not a
+    // regular file, in which case every read returns its default. Never
+    // waits on the path (a named pipe gives the defaults at once) and reads
+    // at most MaxReadBytes; the keys that count stand near the top.
     bool OpenForReading(const std::filesystem::path& file);
     // Parses file bytes as OpenForReading would.
     void Parse(std::string_view bytes);
@@ -40,7 +46,8 @@ public:
     std::int32_t ReadInteger(std::u16string_view key, std::int32_t fallback) const;
 
     // Starts a new, empty content for file and creates the temporary file
-    // that Close fills. false when the directory does not take a new file.
+    // that Close fills. false when the directory does not take a new file or
+    // the target must stay as it is.
     bool CreateForWriting(const std::filesystem::path& file);
     // Sets a key: an existing key keeps its place, a new one goes last. A
     // value holding a line break is not taken: the key keeps what it had.
@@ -55,24 +62,17 @@ public:
     // The bytes Close writes for the keys written so far.
     std::string WrittenForm() const;
 
+    static constexpr std::size_t MaxReadBytes = 1 << 16;
+
 private:
     struct Entry {
         std::u16string key;
         std::u16string value;
     };
     const Entry* Find(std::u16string_view key) const;
-    void DropTemporary();
 
     std::vector<Entry> entries_;
-    std::filesystem::path target_;
-    std::filesystem::path temporary_;
-    int temporaryFd_ = -1;
+    AtomicFile file_;
     bool written_ = false;
     bool createFailed_ = false;
 };
-
-// How the bytes reach the temporary file: like POSIX write(), returns the
-// number of bytes taken (possibly fewer than asked) or -1 with errno set.
-// Tests install one that fails part-way; an empty function restores write().
-using SettingsWriteFunction = std::function<long long(int fd, const char* data, std::size_t size)>;
-void SetSettingsWriteFunction(SettingsWriteFunction write);

@@ -7,7 +7,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "phonebook/text.h"
+#include "base/path.h"
 
 namespace app {
 namespace {
@@ -40,15 +40,15 @@ bool DirectoryWritable(const std::u16string& directory)
     if (const auto& check = WritableCheck())
         return check(directory);
     // Making a file needs both the right to write and to search the folder.
-    return !directory.empty() && ::access(Utf16ToUtf8(directory).c_str(), W_OK | X_OK) == 0;
+    return !directory.empty() && ::access(NativePath(directory).c_str(), W_OK | X_OK) == 0;
 }
 
 std::u16string HomeDirectory()
 {
     if (const char* home = Variable("HOME"))
-        return WithSlash(Utf8ToUtf16(home));
+        return WithSlash(PathText(home));
     if (const passwd* user = ::getpwuid(::getuid()); user && user->pw_dir && *user->pw_dir)
-        return WithSlash(Utf8ToUtf16(user->pw_dir));
+        return WithSlash(PathText(user->pw_dir));
     return u"";
 }
 
@@ -56,7 +56,7 @@ std::u16string UserSettingsDirectory()
 {
     // A relative XDG_CONFIG_HOME is invalid and ignored.
     if (const char* config = Variable("XDG_CONFIG_HOME"); config && config[0] == '/')
-        return WithSlash(Utf8ToUtf16(config)) + u"Nummernwerk/";
+        return WithSlash(PathText(config)) + u"Nummernwerk/";
     const std::u16string home = HomeDirectory();
     return home.empty() ? u"" : home + u".config/Nummernwerk/";
 }
@@ -74,7 +74,7 @@ SettingsLocation ChooseSettingsLocation(const std::u16string& programDirectory)
 
 bool MakeDirectories(const std::u16string& directory)
 {
-    std::filesystem::path path(Utf16ToUtf8(directory));
+    std::filesystem::path path(NativePath(directory));
     std::filesystem::path made;
     for (const auto& part : path) {
         made /= part;

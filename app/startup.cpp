@@ -12,7 +12,8 @@
 #include "app/settings_file.h"
 #include "app/settings_location.h"
 #include "phonebook/phonebook.h"
-#include "phonebook/text.h"
+#include "base/path.h"
+#include "base/text.h"
 #include "xml/xml.h"
 
 namespace app {

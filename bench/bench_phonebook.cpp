@@ -11,11 +11,11 @@
 // wall-clock time on a busy machine), over the best reference parse; below
 // that, the median of each run's ratio to the reference parse made just
 // before it. Peak memory of one LoadPhonebook as a multiple of the file size.
+#include "base/text.h"
 #include "bench_support.h"
 #include "phonebook/core.h"
 #include "phonebook/panel.h"
 #include "phonebook/phonebook.h"
-#include "phonebook/text.h"
 #include "ui/toolkit.h"
 #include "xml/xml.h"
 

@@ -1,6 +1,6 @@
 #include "phonebook/core.h"
 
-#include "phonebook/text.h"
+#include "base/text.h"
 
 #include <algorithm>
 #include <utility>

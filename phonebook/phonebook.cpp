@@ -3,9 +3,11 @@
 #include <ctime>
 #include <vector>
 
+#include "base/date.h"
+#include "base/path.h"
+#include "base/text.h"
 #include "phonebook/core.h"
 #include "phonebook/panel.h"
-#include "phonebook/text.h"
 #include "ui/toolkit.h"
 #include "xml/xml.h"
 

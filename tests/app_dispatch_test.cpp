@@ -21,8 +21,9 @@
 #include "app/main_window.h"
 #include "app/unsaved_changes.h"
 #include "app_fixture.h"
+#include "base/date.h"
+#include "base/text.h"
 #include "phonebook/phonebook.h"
-#include "phonebook/text.h"
 
 namespace fs = std::filesystem;
 using apptest::AppTest;

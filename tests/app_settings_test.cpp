@@ -51,7 +51,15 @@ const ReadCase kReadCases[] = {
     {"Utf8AfterBom", "\xEF\xBB\xBFTelefonbuch1 = /home/j\xC3\xBCrgen/\r\n", "/home/j\xC3\xBCrgen/", kDefault, 1},
     {"Latin1WithoutBom", "Telefonbuch1=C:\\M\xFCller\\\r\nTelefonbuch2=\xC4\xD6\xDC\xDF\r\n",
      "C:\\M\xC3\xBCller\\", "\xC3\x84\xC3\x96\xC3\x9C\xC3\x9F", 1},
-    {"Utf8BytesWithoutBomAreLatin1", "Telefonbuch1=J\xC3\xBCrgen", "J\xC3\x83\xC2\xBCrgen", kDefault, 1},
+    // Without a byte-order mark: UTF-8 when every byte fits it, as editors
+    // write it; a single byte that does not makes the whole file ISO 8859-1.
+    {"Utf8WithoutBom", "Telefonbuch1=J\xC3\xBCrgen", "J\xC3\xBCrgen", kDefault, 1},
+    {"Utf8WithoutBomFourBytes", "Telefonbuch1 = /home/j\xC3\xB6rg/\nTelefonbuch2 = /\xF0\x9F\x93\x9E/\n",
+     "/home/j\xC3\xB6rg/", "/\xF0\x9F\x93\x9E/", 1},
+    {"OneLatin1ByteMakesAllLatin1", "Telefonbuch1 = /j\xC3\xB6rg/\r\nTelefonbuch2 = /j\xF6rg/\r\n",
+     "/j\xC3\x83\xC2\xB6rg/", "/j\xC3\xB6rg/", 1},
+    {"CutUtf8SequenceIsLatin1", "Telefonbuch1 = /j\xC3", "/j\xC3\x83", kDefault, 1},
+    {"EncodedSurrogateIsLatin1", "Telefonbuch1 = \xED\xA0\x80", "\xC3\xAD\xC2\xA0\xC2\x80", kDefault, 1},
     {"BomAloneIsEmptyFile", "\xEF\xBB\xBF", kDefault, kDefault, 1},
     {"EmptyFile", "", kDefault, kDefault, 1},
     {"KeysIgnoreCase", "telefonbuch1=abc\nTELEFONBUCH2=def\ntOoLtIp=0\n", "abc", "def", 0},
@@ -187,7 +195,7 @@ void PrintTo(const WriteFailure& c, std::ostream* os) { *os << c.name; }
 
 class SettingsAtomicWrite : public ::testing::TestWithParam<WriteFailure> {
 protected:
-    void TearDown() override { SetSettingsWriteFunction({}); }
+    void TearDown() override { SetFileWriteFault({}); }
 };
 
 TEST_P(SettingsAtomicWrite, FailurePartWayLeavesOldFile)
@@ -195,20 +203,8 @@ TEST_P(SettingsAtomicWrite, FailurePartWayLeavesOldFile)
     const WriteFailure failure = GetParam();
     TempDir dir;
     WriteFileBytes(dir / "Nummernwerk.ini", kOldFile);
-    std::size_t taken = 0;
-    SetSettingsWriteFunction([&](int fd, const char* data, std::size_t size) -> long long {
-        std::size_t room = failure.bytesBeforeFailure - taken;
-        if (room == 0) {
-            errno = ENOSPC;
-            return -1;
-        }
-        std::size_t n = std::min(size, room);
-        if (failure.shortWrites)
-            n = std::min<std::size_t>(n, 3);
-        long long written = ::write(fd, data, n);
-        taken += static_cast<std::size_t>(written);
-        return written;
-    });
+    SetFileWriteFault({.afterBytes = static_cast<long long>(failure.bytesBeforeFailure),
+                       .writeSize = failure.shortWrites ? 3u : 0u});
 
     SettingsFile settings;
     ASSERT_TRUE(settings.CreateForWriting(dir / "Nummernwerk.ini"));
@@ -234,12 +230,12 @@ TEST(AppSettings, ShortWritesStillGiveWholeFile)
 {
     TempDir dir;
     WriteFileBytes(dir / "Nummernwerk.ini", kOldFile);
-    SetSettingsWriteFunction([](int fd, const char* data, std::size_t) -> long long { return ::write(fd, data, 1); });
+    SetFileWriteFault({.writeSize = 1});
     SettingsFile settings;
     ASSERT_TRUE(settings.CreateForWriting(dir / "Nummernwerk.ini"));
     WriteThreeKeys(settings);
     EXPECT_TRUE(settings.Close());
-    SetSettingsWriteFunction({});
+    SetFileWriteFault({});
     EXPECT_EQ(ReadFileBytes(dir / "Nummernwerk.ini"),
               "\xEF\xBB\xBF\r\nTelefonbuch1 = /neu/eins/\r\nTelefonbuch2 = /neu/zwei/\r\nToolTip = 0\r\n");
     EXPECT_EQ(DirectoryNames(dir.path()), std::vector<std::string>{"Nummernwerk.ini"});
@@ -293,14 +289,14 @@ TEST(AppSettings, MissingDirectoryCannotBeCreated)
 TEST(AppSettings, FailedRenameLeavesTargetAndNoTemporary)
 {
     TempDir dir;
-    // A directory in the way of the target: the final rename must fail.
-    fs::create_directory(dir / "Nummernwerk.ini");
-    WriteFileBytes(dir / "Nummernwerk.ini" / "inhalt", "x");
+    WriteFileBytes(dir / "Nummernwerk.ini", kOldFile);
     SettingsFile settings;
     ASSERT_TRUE(settings.CreateForWriting(dir / "Nummernwerk.ini"));
     WriteThreeKeys(settings);
+    SetFileWriteFault({.step = FileWriteStep::Rename, .error = EXDEV});
     EXPECT_FALSE(settings.Close());
-    EXPECT_EQ(ReadFileBytes(dir / "Nummernwerk.ini" / "inhalt"), "x");
+    SetFileWriteFault({});
+    EXPECT_EQ(ReadFileBytes(dir / "Nummernwerk.ini"), kOldFile);
     EXPECT_EQ(DirectoryNames(dir.path()), std::vector<std::string>{"Nummernwerk.ini"});
 }
 

@@ -2,6 +2,7 @@
 // back in the one written form and frees the fonts.
 #include <QFont>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <ctime>
@@ -11,12 +12,13 @@
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 #include "app/build_info.h"
 #include "app/settings_file.h"
 #include "app_fixture.h"
+#include "base/date.h"
 #include "phonebook/phonebook.h"
-#include "phonebook/text.h"
 
 namespace fs = std::filesystem;
 using apptest::AppTest;
@@ -63,6 +65,7 @@ const StartCase kStartCases[] = {
      kProgramDirectory, kProgramDirectory, 1},
     {"EmptyValues", "Telefonbuch1 =\r\nTelefonbuch2=\r\nToolTip=\r\n", "", "", 0},
     {"Latin1Directory", "Telefonbuch1 = /home/j\xFCrgen/\r\n", "/home/j\xC3\xBCrgen/", kProgramDirectory, 1},
+    {"Utf8DirectoryWithoutBom", "Telefonbuch1 = /home/j\xC3\xB6rg/\n", "/home/j\xC3\xB6rg/", kProgramDirectory, 1},
     {"ToolTipTwo", "ToolTip = 2\r\n", kProgramDirectory, kProgramDirectory, 2},
 };
 
@@ -117,15 +120,77 @@ TEST_F(AppStartup, FailedSettingsWriteLeavesOldFile)
     const std::string old = "Telefonbuch1 = /alt/\r\n";
     Start(old);
     app::ToolTipSetting() = 0;
-    SetSettingsWriteFunction([](int, const char*, std::size_t) -> long long {
-        errno = ENOSPC;
-        return -1;
-    });
+    SetFileWriteFault({.afterBytes = 0});
     ShutDown();
-    SetSettingsWriteFunction({});
+    SetFileWriteFault({});
     EXPECT_EQ(SettingsBytes(), old);
     EXPECT_TRUE(ui::RecordedMessages().empty());
 }
+
+// What stands at the settings path: a thing, or a link to a thing in
+// another folder. Only a regular file is read; only a writable one is
+// replaced, through any link (which stays a link); anything else stays
+// exactly as it was, and nothing is ever reported.
+struct SettingsPathCase {
+    const char* name;
+    nwtest::PathThing thing;
+    int links;  // 0: the thing itself, 1: a relative link, 2: a link to an absolute link
+};
+
+void PrintTo(const SettingsPathCase& c, std::ostream* os) { *os << c.name; }
+
+class AppSettingsPath : public AppTest, public ::testing::WithParamInterface<SettingsPathCase> {};
+
+TEST_P(AppSettingsPath, ReadsAndWritesOnlyWritableRegularFiles)
+{
+    using nwtest::PathThing;
+    const SettingsPathCase& c = GetParam();
+    const fs::path other = dir_ / "andere";
+    fs::create_directory(other);
+    const fs::path thing = c.links ? other / "ziel" : dir_ / "Nummernwerk.ini";
+    nwtest::MakePathThing(c.thing, thing, "ToolTip = 0\r\n");
+    if (c.links == 2)
+        fs::create_symlink(thing, other / "zwischen");
+    if (c.links)
+        fs::create_symlink(c.links == 2 ? "andere/zwischen" : "andere/ziel", dir_ / "Nummernwerk.ini");
+    auto expected = nwtest::DirectoryTree(dir_.path());
+    const bool file = c.thing == PathThing::File || c.thing == PathThing::ReadOnlyFile;
+    const bool written = c.thing == PathThing::File || c.thing == PathThing::Nothing;
+    if (c.thing == PathThing::Nothing)
+        expected.push_back("andere/ziel f");
+    std::sort(expected.begin(), expected.end());
+
+    Start();
+    EXPECT_EQ(app::ToolTipSetting(), file ? 0 : 1);
+    RememberedDirectory(1) = u"/neu/";
+    ShutDown();
+
+    EXPECT_TRUE(ui::RecordedMessages().empty());
+    EXPECT_EQ(nwtest::DirectoryTree(dir_.path()), expected) << "a link was replaced or a temporary file left";
+    if (written) {
+        EXPECT_EQ(nwtest::ReadFileBytes(thing), "\xEF\xBB\xBF\r\nTelefonbuch1 = /neu/\r\nTelefonbuch2 = " +
+                                                   dir_.path().string() + "/\r\nToolTip = " + (file ? "0" : "1") +
+                                                   "\r\n");
+        struct stat after {};
+        ::stat(thing.c_str(), &after);
+        EXPECT_TRUE(!file || (after.st_mode & 07777) == 0640) << "the replaced file keeps its mode";
+    } else if (file) {
+        EXPECT_EQ(nwtest::ReadFileBytes(thing), "ToolTip = 0\r\n");
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    AppStartup, AppSettingsPath,
+    ::testing::Values(SettingsPathCase{"Directory", nwtest::PathThing::Directory, 0},
+                      SettingsPathCase{"NamedPipe", nwtest::PathThing::NamedPipe, 0},
+                      SettingsPathCase{"LinkToDirectory", nwtest::PathThing::Directory, 1},
+                      SettingsPathCase{"LinkToPipe", nwtest::PathThing::NamedPipe, 1},
+                      SettingsPathCase{"ReadOnly", nwtest::PathThing::ReadOnlyFile, 0},
+                      SettingsPathCase{"ReadOnlyBehindLink", nwtest::PathThing::ReadOnlyFile, 1},
+                      SettingsPathCase{"Link", nwtest::PathThing::File, 1},
+                      SettingsPathCase{"LinkChain", nwtest::PathThing::File, 2},
+                      SettingsPathCase{"DanglingLink", nwtest::PathThing::Nothing, 1}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(AppStartup, ProgramDirectoryOutsideLatin1)
 {

@@ -7,10 +7,11 @@
 #include <string>
 #include <vector>
 
+#include "base/date.h"
+#include "base/text.h"
 #include "phonebook/core.h"
 #include "phonebook/panel.h"
 #include "phonebook/phonebook.h"
-#include "phonebook/text.h"
 #include "test_support.h"
 #include "ui/toolkit.h"
 #include "xml/xml.h"

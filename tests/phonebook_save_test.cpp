@@ -1,6 +1,8 @@
 // New phonebook and saving a panel's phonebook.
 #include "phonebook_fixture.h"
 
+#include "base/atomic_file.h"
+
 #include <algorithm>
 #include <filesystem>
 
@@ -61,7 +63,7 @@ protected:
     }
     void TearDown() override
     {
-        XmlSetWriteFailureAfter(-1);
+        SetFileWriteFault({});
         PanelTest::TearDown();
     }
     std::string DirText() const { return dir.path().string() + "/"; }
@@ -239,9 +241,9 @@ TEST_F(PhonebookSave, UnwritableTargetIsReportedAndLeavesFilesAlone)
     for (const Case& c : cases) {
         ui::ClearRecordedMessages();
         SetFileField(1, c.file);
-        XmlSetWriteFailureAfter(c.diskFull ? 20 : -1);
+        SetFileWriteFault({.afterBytes = c.diskFull ? 20 : -1});
         SavePhonebook(1);
-        XmlSetWriteFailureAfter(-1);
+        SetFileWriteFault({});
         const std::string target = c.file.string() + "_NEU.xml";
         ASSERT_EQ(Messages().size(), 1u) << c.title;
         EXPECT_EQ(U8(Messages()[0].title), "Fehlermeldung");

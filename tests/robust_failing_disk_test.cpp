@@ -7,10 +7,9 @@
 #include "phonebook_fixture.h"
 
 #include "app/settings_file.h"
+#include "base/atomic_file.h"
 
 #include <algorithm>
-#include <cerrno>
-#include <unistd.h>
 
 using nwtest::ReadFileBytes;
 using nwtest::U16;
@@ -96,8 +95,7 @@ class RobustFailingDisk : public pbtest::PanelTest, public ::testing::WithParamI
 protected:
     void TearDown() override
     {
-        XmlSetWriteFailureAfter(-1);
-        SetSettingsWriteFunction({});
+        SetFileWriteFault({});
         PanelTest::TearDown();
     }
 
@@ -145,9 +143,9 @@ TEST_P(RobustFailingDisk, TargetIsCompleteOldOrCompleteNew)
         const long long after = c.point.after(static_cast<long long>(fresh.size()));
         ui::SetText(PanelWidgetNumber(1, FileFieldWidget), pbtest::PathText(dir / "ziel.xml"));
         ui::ClearRecordedMessages();
-        XmlSetWriteFailureAfter(after);
+        SetFileWriteFault({.afterBytes = after});
         SavePhonebook(1);
-        XmlSetWriteFailureAfter(-1);
+        SetFileWriteFault({});
 
         const bool failed = after >= 0;
         ExpectOldOrNew(target, fresh, failed, before);
@@ -183,9 +181,9 @@ TEST_P(RobustFailingDisk, TargetIsCompleteOldOrCompleteNew)
         const auto before = FileNames(dir.path());
         const long long after = c.point.after(static_cast<long long>(fresh.size()));
         ui::ClearRecordedMessages();
-        XmlSetWriteFailureAfter(after);
+        SetFileWriteFault({.afterBytes = after});
         Load(1, dir / "pb.xml");
-        XmlSetWriteFailureAfter(-1);
+        SetFileWriteFault({});
 
         ExpectOldOrNew(target, fresh, after >= 0, before);
         EXPECT_TRUE(Messages().empty()) << "a failed formatted copy is not reported";
@@ -216,20 +214,9 @@ TEST_P(RobustFailingDisk, TargetIsCompleteOldOrCompleteNew)
         settings.WriteInteger(u"ToolTip", 1);
         const std::string fresh = settings.WrittenForm();
         const long long after = c.point.after(static_cast<long long>(fresh.size()));
-        long long taken = 0;
-        SetSettingsWriteFunction([&](int fd, const char* data, std::size_t size) -> long long {
-            long long room = after < 0 ? static_cast<long long>(size) : after - taken;
-            if (room <= 0) {
-                errno = ENOSPC;
-                return -1;
-            }
-            const auto n = static_cast<std::size_t>(std::min<long long>(room, static_cast<long long>(size)));
-            const long long written = ::write(fd, data, n);
-            taken += written;
-            return written;
-        });
+        SetFileWriteFault({.afterBytes = after});
         const bool closed = settings.Close();
-        SetSettingsWriteFunction({});
+        SetFileWriteFault({});
         EXPECT_EQ(closed, after < 0);
         ExpectOldOrNew(target, fresh, after >= 0, before);
         break;
@@ -258,9 +245,9 @@ TEST_F(RobustSession, FailedSavesLoseNothing)
         MoveContacts(1);
         ui::ClearRecordedMessages();
         const bool fails = round % 2 == 0;
-        XmlSetWriteFailureAfter(fails ? round * 250 : -1);
+        SetFileWriteFault({.afterBytes = fails ? round * 250 : -1});
         SavePhonebook(2);
-        XmlSetWriteFailureAfter(-1);
+        SetFileWriteFault({});
         EXPECT_EQ(Messages().size(), fails ? 1u : 0u) << "round " << round;
         if (fails) {
             EXPECT_EQ(fs::exists(saved) ? ReadFileBytes(saved) : std::string(), lastGood) << "round " << round;

@@ -1,10 +1,13 @@
 #include "test_support.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <random>
 #include <sstream>
 #include <stdexcept>
+
+#include <sys/stat.h>
 
 namespace nwtest {
 
@@ -55,6 +58,43 @@ void WriteFileBytes(const std::filesystem::path& file, const std::string& bytes)
 {
     std::ofstream out(file, std::ios::binary | std::ios::trunc);
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+std::vector<std::string> DirectoryTree(const std::filesystem::path& root)
+{
+    namespace fs = std::filesystem;
+    std::vector<std::string> entries;
+    for (const auto& entry : fs::recursive_directory_iterator(root)) {
+        const auto type = entry.symlink_status().type();
+        std::string line = entry.path().lexically_relative(root).string() + " " +
+                           (type == fs::file_type::symlink     ? "l->" + fs::read_symlink(entry.path()).string()
+                            : type == fs::file_type::directory ? std::string("d")
+                            : type == fs::file_type::regular   ? std::string("f")
+                                                               : std::to_string(static_cast<int>(type)));
+        entries.push_back(line);
+    }
+    std::sort(entries.begin(), entries.end());
+    return entries;
+}
+
+void MakePathThing(PathThing thing, const std::filesystem::path& path, const std::string& bytes)
+{
+    switch (thing) {
+    case PathThing::Nothing: break;
+    case PathThing::File:
+    case PathThing::ReadOnlyFile:
+        WriteFileBytes(path, bytes);
+        ::chmod(path.c_str(), thing == PathThing::File ? 0640 : 0444);
+        break;
+    case PathThing::Directory:
+        std::filesystem::create_directory(path);
+        MakePathThing(PathThing::File, path / "inhalt", bytes);
+        break;
+    case PathThing::NamedPipe:
+        if (::mkfifo(path.c_str(), 0644) != 0)
+            throw std::runtime_error("cannot make a named pipe");
+        break;
+    }
 }
 
 std::u16string U16(const std::string& s)

@@ -1,5 +1,6 @@
 #pragma once
 // Helpers shared by the formatter and serialiser tests.
+#include "base/atomic_file.h"
 #include "test_support.h"
 #include "xml/xml.h"
 
@@ -48,7 +49,7 @@ protected:
     void SetUp() override { XmlLibraryInit(); }
     void TearDown() override
     {
-        XmlSetWriteFailureAfter(-1);
+        SetFileWriteFault({});
         for (int i = 0; i < 4; ++i)
             XmlFreeDocument(i);
     }

@@ -476,7 +476,7 @@ TEST_P(XmlSaveFailureTest, KeepsTheOldFile)
     auto file = dir / "out.xml";
     const std::string old = "<?xml version=\"1.0\"?>\r\n<old>\xC3\xA4</old>\r\n";
     nwtest::WriteFileBytes(file, old);
-    XmlSetWriteFailureAfter(n);
+    SetFileWriteFault({.afterBytes = n});
     EXPECT_EQ(XmlSaveFile(0, file.u16string()), 0);
     EXPECT_EQ(nwtest::ReadFileBytes(file), old);
     EXPECT_EQ(FileNames(dir.path()), std::vector<std::string>{"out.xml"});
@@ -486,7 +486,7 @@ TEST_P(XmlSaveFailureTest, KeepsTheOldFile)
     EXPECT_EQ(XmlSaveFile(0, fresh.u16string()), 0);
     EXPECT_FALSE(fs::exists(fresh));
 
-    XmlSetWriteFailureAfter(-1);
+    SetFileWriteFault({});
     EXPECT_EQ(XmlSaveFile(0, file.u16string()), 1);
     EXPECT_EQ(nwtest::ReadFileBytes(file).size(), size);
 }
@@ -498,7 +498,7 @@ TEST_F(XmlDocTest, SaveSucceedsWhenTheLimitIsNotReached)
     BuildLargeDocument(0);
     const std::string bytes = XmlSerializeToBytes(0, 0);
     nwtest::TempDir dir;
-    XmlSetWriteFailureAfter(static_cast<long long>(bytes.size()));
+    SetFileWriteFault({.afterBytes = static_cast<long long>(bytes.size())});
     ASSERT_EQ(XmlSaveFile(0, (dir / "out.xml").u16string()), 1);
     EXPECT_EQ(nwtest::ReadFileBytes(dir / "out.xml"), bytes);
 }
@@ -617,29 +617,5 @@ TEST_F(XmlDocTest, SaveToUnicodePath)
     EXPECT_EQ(FileNames(dir.path()),
               std::vector<std::string>{"Telefonbuch \xC3\xA4\xE2\x82\xAC\xF0\x9F\x98\x80.xml_NEU.xml"});
 }
-
-struct PathCase {
-    const char* name;
-    std::u16string path;
-    std::string native;
-};
-
-class XmlPathTest : public ::testing::TestWithParam<PathCase> {};
-
-TEST_P(XmlPathTest, ConvertsToUtf8)
-{
-    EXPECT_EQ(XmlPathToNative(GetParam().path), GetParam().native);
-}
-
-const PathCase kPathCases[] = {
-    {"Ascii", u"/tmp/a b.xml", "/tmp/a b.xml"},
-    {"TwoBytes", u"/h\u00e4user/\u00df", "/h\xC3\xA4user/\xC3\x9F"},
-    {"ThreeBytes", u"\u20ac\uFFFD", "\xE2\x82\xAC\xEF\xBF\xBD"},
-    {"Pair", u"\U0001F600x", "\xF0\x9F\x98\x80x"},
-    {"LoneSurrogates", u"a\xDC00" u"b\xD800", "a\xEF\xBF\xBD" "b\xEF\xBF\xBD"},
-};
-
-INSTANTIATE_TEST_SUITE_P(Cases, XmlPathTest, ::testing::ValuesIn(kPathCases),
-                         [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

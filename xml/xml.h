@@ -112,19 +112,11 @@ void XmlSetNodeText(XmlNode* node, std::u16string_view text);
 // formatted. Such a document keeps every node whole, but it is not what was
 // asked for: it is never saved or serialised.
 int XmlFormat(int document, unsigned flags, int step = 2);
-// Writes atomically: a temporary file beside the target is renamed over it
-// only when every byte is written. Returns 1 on success, 0 otherwise; on
-// failure an existing target is left as it was.
+// Writes atomically (base/atomic_file.h): a temporary file beside the target
+// is renamed over it only when every byte is written. Returns 1 on success,
+// 0 otherwise; on failure an existing target is left as it was.
 int XmlSaveFile(int document, const std::u16string& path);
 int XmlSaveFileEx(int document, const std::u16string& path, unsigned saveFlags);
 // The bytes XmlSaveFileEx would write, for tests and in-memory use; empty
 // when they cannot be made.
 std::string XmlSerializeToBytes(int document, unsigned saveFlags);
-
-// Paths are UTF-16 in the program; the file system wants UTF-8 on Linux.
-std::string XmlPathToNative(const std::u16string& path);
-
-// Test seam: when set to n >= 0, file writes of the library fail once n bytes
-// of the current file have been written (a full disk). -1 (the default) turns
-// it off.
-void XmlSetWriteFailureAfter(long long bytes);

@@ -7,6 +7,8 @@
 // A finished text is copied into the document's arena.
 #include "xml/xml_internal.h"
 
+#include "base/path.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <memory>
@@ -671,35 +673,6 @@ XmlLineEnd DetectLineEnd(const unsigned char* b, std::size_t n, bool bigEndian)
 
 // ---------------------------------------------------------------------------
 
-std::string NativePath(const std::u16string& path)
-{
-    std::string out;
-    out.reserve(path.size());
-    for (std::size_t i = 0; i < path.size(); ++i) {
-        char32_t c = path[i];
-        if (c >= 0xD800 && c < 0xDC00 && i + 1 < path.size() && path[i + 1] >= 0xDC00 && path[i + 1] < 0xE000) {
-            c = 0x10000 + ((c - 0xD800) << 10) + (path[i + 1] - 0xDC00);
-            ++i;
-        }
-        if (c < 0x80) {
-            out += static_cast<char>(c);
-        } else if (c < 0x800) {
-            out += static_cast<char>(0xC0 | (c >> 6));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else if (c < 0x10000) {
-            out += static_cast<char>(0xE0 | (c >> 12));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else {
-            out += static_cast<char>(0xF0 | (c >> 18));
-            out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        }
-    }
-    return out;
-}
-
 // The file being loaded.
 class File {
 public:
@@ -747,7 +720,9 @@ private:
     static int Open(const std::u16string& path)
     {
         try {
-            return ::open(NativePath(path).c_str(), O_RDONLY | O_CLOEXEC);
+            // Never blocks: a named pipe opens at once and is then refused
+            // as a file that is not regular.
+            return ::open(NativePath(path).c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
         } catch (const std::bad_alloc&) {
             return -1;
         }

@@ -6,26 +6,18 @@
 // document is entirely in its node texts (see XmlFormat).
 #include "xml/xml_internal.h"
 
+#include "base/atomic_file.h"
+#include "base/path.h"
+#include "base/text.h"
+
 #include <bit>
-#include <cerrno>
-#include <climits>
-#include <cstdlib>
 #include <cstdint>
 #include <cstring>
 #include <functional>
 #include <string>
 #include <vector>
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 namespace {
-
-long long g_writeFailureAfter = -1;
-
-// Size of the writes a save hands to the system.
-constexpr std::size_t StagedWriteBytes = 1 << 16;
 
 // ---------------------------------------------------------------------------
 // Byte sink
@@ -136,20 +128,6 @@ constexpr std::size_t kUnitBytes = 12;
 // Most bytes one ASCII markup character becomes (UTF-16).
 constexpr std::size_t kMarkupBytes = 2;
 
-// The code point at p (a surrogate pair taken together, a lone surrogate as
-// U+FFFD), and p moved past it.
-char32_t NextCode(const char16_t*& p, const char16_t* end)
-{
-    char32_t cp = *p++;
-    if (cp >= 0xD800 && cp <= 0xDBFF && p < end && *p >= 0xDC00 && *p <= 0xDFFF) {
-        cp = 0x10000 + ((cp - 0xD800) << 10) + (*p - 0xDC00);
-        ++p;
-    } else if (cp >= 0xD800 && cp <= 0xDFFF) {
-        cp = 0xFFFD;  // a lone surrogate has no encoding
-    }
-    return cp;
-}
-
 // ASCII markup in encoding E at out; returns the end of what was written.
 template <XmlEncoding E>
 inline unsigned char* PutAscii(unsigned char* out, const char* s, std::size_t n)
@@ -186,26 +164,7 @@ std::size_t EncodeCodeIn(unsigned char* b, char32_t cp, bool reference)
         b[1] = static_cast<unsigned char>(cp >> 8);
         return 2;
     } else if constexpr (E == XmlEncoding::Utf8) {
-        if (cp < 0x80) {
-            b[0] = static_cast<unsigned char>(cp);
-            return 1;
-        }
-        if (cp < 0x800) {
-            b[0] = static_cast<unsigned char>(0xC0 | (cp >> 6));
-            b[1] = static_cast<unsigned char>(0x80 | (cp & 0x3F));
-            return 2;
-        }
-        if (cp < 0x10000) {
-            b[0] = static_cast<unsigned char>(0xE0 | (cp >> 12));
-            b[1] = static_cast<unsigned char>(0x80 | ((cp >> 6) & 0x3F));
-            b[2] = static_cast<unsigned char>(0x80 | (cp & 0x3F));
-            return 3;
-        }
-        b[0] = static_cast<unsigned char>(0xF0 | (cp >> 18));
-        b[1] = static_cast<unsigned char>(0x80 | ((cp >> 12) & 0x3F));
-        b[2] = static_cast<unsigned char>(0x80 | ((cp >> 6) & 0x3F));
-        b[3] = static_cast<unsigned char>(0x80 | (cp & 0x3F));
-        return 4;
+        return EncodeUtf8(cp, b);
     } else {  // ISO-8859-1
         if (cp <= 0xFF) {
             b[0] = static_cast<unsigned char>(cp);
@@ -278,7 +237,7 @@ inline unsigned char* PutNext(unsigned char* out, const char16_t*& p, const char
 {
     const char16_t c = *p;
     if (!Plain<E>(c, special))
-        return PutPiece<E>(out, NextCode(p, end), special, mode, reference);
+        return PutPiece<E>(out, NextCodePoint(p, end), special, mode, reference);
     if constexpr (E == XmlEncoding::Utf16) {
         out[0] = static_cast<unsigned char>(c & 0xFF);
         out[1] = static_cast<unsigned char>(c >> 8);
@@ -491,7 +450,7 @@ private:
                 // Near the end of the buffer: one piece at a time, flushing
                 // the buffer when the piece does not fit.
                 unsigned char b[kLongestPiece];
-                const char32_t cp = NextCode(p, end);
+                const char32_t cp = NextCodePoint(p, end);
                 sink_.Put(b, static_cast<std::size_t>(PutPiece<E>(b, cp, special, mode, reference) - b));
                 continue;
             }
@@ -513,7 +472,7 @@ private:
         const char16_t* const end = p + s.size();
         unsigned char b[kLongestPiece];
         while (p < end) {
-            const char32_t cp = NextCode(p, end);
+            const char32_t cp = NextCodePoint(p, end);
             if (cp == u'-' && lastDash)
                 sink_.Put(b, EncodeCode(b, u' ', false));
             lastDash = cp == u'-';
@@ -718,102 +677,7 @@ bool Serialize(XmlDocument* doc, unsigned saveFlags, ByteSink& sink)
     }
 }
 
-// ---------------------------------------------------------------------------
-// Files
-
-// Writes all n bytes, honouring the failure seam; false on any error.
-bool WriteAll(int fd, const unsigned char* data, std::size_t n, long long& written)
-{
-    std::size_t allowed = n;
-    bool cut = false;
-    if (g_writeFailureAfter >= 0) {
-        long long room = g_writeFailureAfter - written;
-        if (room < 0)
-            room = 0;
-        if (static_cast<unsigned long long>(room) < n) {
-            allowed = static_cast<std::size_t>(room);
-            cut = true;
-        }
-    }
-    std::size_t done = 0;
-    while (done < allowed) {
-        ssize_t r = ::write(fd, data + done, allowed - done);
-        if (r < 0 && errno == EINTR)
-            continue;
-        if (r <= 0)
-            return false;
-        done += static_cast<std::size_t>(r);
-        written += r;
-    }
-    return !cut;
-}
-
-std::string DirectoryOf(const std::string& path)
-{
-    std::size_t slash = path.find_last_of('/');
-    if (slash == std::string::npos)
-        return ".";
-    if (slash == 0)
-        return "/";
-    return path.substr(0, slash);
-}
-
-mode_t NewFileMode(const std::string& target)
-{
-    struct stat st;
-    if (::stat(target.c_str(), &st) == 0 && S_ISREG(st.st_mode))
-        return st.st_mode & 07777;
-    mode_t mask = ::umask(0);
-    ::umask(mask);
-    return 0666 & ~mask;
-}
-
-void SyncDirectory(const std::string& dir)
-{
-    int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0)
-        return;
-    ::fsync(fd);
-    ::close(fd);
-}
-
 }  // namespace
-
-void XmlSetWriteFailureAfter(long long bytes)
-{
-    g_writeFailureAfter = bytes < 0 ? -1 : bytes;
-}
-
-std::string XmlPathToNative(const std::u16string& path)
-{
-    std::string out;
-    out.reserve(path.size());
-    for (std::size_t i = 0; i < path.size(); ++i) {
-        char32_t cp = path[i];
-        if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < path.size() && path[i + 1] >= 0xDC00 && path[i + 1] <= 0xDFFF) {
-            cp = 0x10000 + ((cp - 0xD800) << 10) + (path[i + 1] - 0xDC00);
-            ++i;
-        } else if (cp >= 0xD800 && cp <= 0xDFFF) {
-            cp = 0xFFFD;
-        }
-        if (cp < 0x80) {
-            out += static_cast<char>(cp);
-        } else if (cp < 0x800) {
-            out += static_cast<char>(0xC0 | (cp >> 6));
-            out += static_cast<char>(0x80 | (cp & 0x3F));
-        } else if (cp < 0x10000) {
-            out += static_cast<char>(0xE0 | (cp >> 12));
-            out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (cp & 0x3F));
-        } else {
-            out += static_cast<char>(0xF0 | (cp >> 18));
-            out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-            out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (cp & 0x3F));
-        }
-    }
-    return out;
-}
 
 std::string XmlSerializeToBytes(int document, unsigned saveFlags)
 {
@@ -840,54 +704,11 @@ int XmlSaveFileEx(int document, const std::u16string& path, unsigned saveFlags)
     XmlDocument* doc = XmlFindDocument(document);
     if (!doc)
         return 0;
-    std::string target = XmlPathToNative(path);
-    if (target.find('\0') != std::string::npos || target.back() == '/')
+    AtomicFile file;
+    if (!file.Open(NativePath(path)))
         return 0;
-    // A symbolic link stays: the file it points to is replaced.
-    struct stat link;
-    if (::lstat(target.c_str(), &link) == 0 && S_ISLNK(link.st_mode)) {
-        if (char* real = ::realpath(target.c_str(), nullptr)) {
-            target = real;
-            std::free(real);
-        }
-    }
-
-    const std::string dir = DirectoryOf(target);
-    std::string temp = (dir == "/" ? std::string() : dir) + "/.nw-save-XXXXXX";
-    int fd = ::mkostemp(temp.data(), O_CLOEXEC);
-    if (fd < 0)
-        return 0;
-
-    bool ok = ::fchmod(fd, NewFileMode(target)) == 0;
-    if (ok) {
-        // The 4096-byte pieces of the sink are gathered into larger writes:
-        // far fewer system calls, the same bytes.
-        long long written = 0;
-        std::vector<unsigned char> staged;
-        staged.reserve(StagedWriteBytes);
-        ByteSink sink([fd, &written, &staged](const unsigned char* data, std::size_t n) {
-            if (staged.size() + n > StagedWriteBytes) {
-                if (!WriteAll(fd, staged.data(), staged.size(), written))
-                    return false;
-                staged.clear();
-            }
-            staged.insert(staged.end(), data, data + n);
-            return true;
-        });
-        ok = Serialize(doc, saveFlags, sink) && WriteAll(fd, staged.data(), staged.size(), written);
-    }
-    if (ok)
-        ok = ::fsync(fd) == 0;
-    if (::close(fd) != 0)
-        ok = false;
-    if (ok)
-        ok = ::rename(temp.c_str(), target.c_str()) == 0;
-    if (!ok) {
-        ::unlink(temp.c_str());
-        return 0;
-    }
-    SyncDirectory(dir);
-    return 1;
+    ByteSink sink([&file](const unsigned char* data, std::size_t n) { return file.Write(data, n); });
+    return Serialize(doc, saveFlags, sink) && file.Commit() ? 1 : 0;
 }
 
 int XmlSaveFile(int document, const std::u16string& path)

@@ -1,4 +1,4 @@
-#include "phonebook/text.h"
+#include "base/date.h"
 
 #include <cstdio>
 
@@ -48,7 +48,7 @@ char16_t Lower(char16_t c)
 }
 
 // True when mask[pos..] starts with token (lower-case letters), ignoring case.
-bool StartsWithToken(const std::u16string& mask, std::size_t pos, std::u16string_view token)
+bool StartsWithToken(std::u16string_view mask, std::size_t pos, std::u16string_view token)
 {
     if (mask.size() - pos < token.size())
         return false;
@@ -64,11 +64,6 @@ void AppendDigits(std::u16string& out, int value, int width)
     std::snprintf(buf, sizeof buf, "%0*d", width, value);
     for (const char* p = buf; *p; ++p)
         out.push_back(static_cast<char16_t>(*p));
-}
-
-bool IsSeparator(char16_t c)
-{
-    return c == u'\\' || c == u'/';
 }
 
 }  // namespace
@@ -89,7 +84,7 @@ std::int64_t DateFromParts(int year, int month, int day, int hour, int minute, i
     return date;
 }
 
-std::u16string DateMask(const std::u16string& mask, std::int64_t date)
+std::u16string DateMask(std::u16string_view mask, std::int64_t date)
 {
     const bool valid = date >= 0 && date <= LastValidDate;
     Civil c;
@@ -131,112 +126,4 @@ std::u16string DateMask(const std::u16string& mask, std::int64_t date)
             out.push_back(mask[i++]);  // a "%" that starts no token stays as it is
     }
     return out;
-}
-
-std::u16string DirectoryPart(const std::u16string& path)
-{
-    const std::size_t start = (!path.empty() && path[0] == u'"') ? 1 : 0;
-    for (std::size_t i = path.size(); i > start; --i)
-        if (IsSeparator(path[i - 1]))
-            return path.substr(start, i - start);
-    return {};
-}
-
-std::u16string FilePart(const std::u16string& path)
-{
-    for (std::size_t i = path.size(); i > 0; --i)
-        if (IsSeparator(path[i - 1]))
-            return path.substr(i);
-    return path;
-}
-
-std::u16string Utf8ToUtf16(const std::string& utf8)
-{
-    std::u16string out;
-    out.reserve(utf8.size());
-    const std::size_t n = utf8.size();
-    std::size_t i = 0;
-    while (i < n) {
-        const auto c = static_cast<unsigned char>(utf8[i]);
-        char32_t cp;
-        int extra;
-        if (c < 0x80) {
-            out.push_back(c);
-            ++i;
-            continue;
-        } else if ((c & 0xE0) == 0xC0) {
-            cp = c & 0x1F;
-            extra = 1;
-        } else if ((c & 0xF0) == 0xE0) {
-            cp = c & 0x0F;
-            extra = 2;
-        } else if ((c & 0xF8) == 0xF0) {
-            cp = c & 0x07;
-            extra = 3;
-        } else {
-            out.push_back(0xFFFD);  // stray continuation or invalid lead byte
-            ++i;
-            continue;
-        }
-        std::size_t j = i + 1;
-        int got = 0;
-        while (got < extra && j < n && (static_cast<unsigned char>(utf8[j]) & 0xC0) == 0x80) {
-            cp = (cp << 6) | (static_cast<unsigned char>(utf8[j]) & 0x3F);
-            ++j;
-            ++got;
-        }
-        if (got < extra || cp > 0x10FFFF) {
-            out.push_back(0xFFFD);
-            i = j;
-            continue;
-        }
-        if (cp >= 0x10000) {
-            cp -= 0x10000;
-            out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
-            out.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
-        } else {
-            out.push_back(static_cast<char16_t>(cp));
-        }
-        i = j;
-    }
-    return out;
-}
-
-std::string Utf16ToUtf8(const std::u16string& utf16)
-{
-    std::string out;
-    out.reserve(utf16.size());
-    const std::size_t n = utf16.size();
-    for (std::size_t i = 0; i < n; ++i) {
-        char32_t cp = utf16[i];
-        if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < n && utf16[i + 1] >= 0xDC00 && utf16[i + 1] <= 0xDFFF) {
-            cp = 0x10000 + ((cp - 0xD800) << 10) + (utf16[i + 1] - 0xDC00);
-            ++i;
-        } else if (cp >= 0xD800 && cp <= 0xDFFF) {
-            cp = 0xFFFD;  // unpaired surrogate
-        }
-        if (cp < 0x80) {
-            out.push_back(static_cast<char>(cp));
-        } else if (cp < 0x800) {
-            out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
-            out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-        } else if (cp < 0x10000) {
-            out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
-            out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-        } else {
-            out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
-            out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-        }
-    }
-    return out;
-}
-
-std::u16string DecimalText(long long value)
-{
-    char buf[32];
-    const int len = std::snprintf(buf, sizeof buf, "%lld", value);
-    return std::u16string(buf, buf + len);
 }
