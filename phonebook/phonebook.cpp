@@ -1,11 +1,15 @@
 #include "phonebook/phonebook.h"
 
 #include <ctime>
+#include <optional>
+#include <system_error>
+#include <thread>
 #include <vector>
 
 #include "base/date.h"
 #include "base/path.h"
 #include "base/text.h"
+#include "phonebook/book_file.h"
 #include "phonebook/core.h"
 #include "phonebook/panel.h"
 #include "ui/toolkit.h"
@@ -14,9 +18,6 @@
 namespace {
 
 constexpr int Document = 0;
-// Information boxes shown one by one for the first ignored nodes of a load;
-// the rest are summed up in one further box.
-constexpr int SingleIgnoredNodeBoxes = 10;
 
 const std::u16string CountLabelPrefix = u" Anz.: ";
 
@@ -229,6 +230,39 @@ void SetClock(std::function<std::int64_t()> clock)
 
 // Loading ------------------------------------------------------------------------
 
+namespace {
+
+// Writes the formatted copy of the document that ReadPhonebookFile left
+// loaded, on a thread of its own while the panel is filled (or at once when
+// no thread can be had); Wait returns when it is written and the document
+// freed. Until then nothing else may use the XML library.
+class FormattedCopyWriter {
+public:
+    FormattedCopyWriter(int document, const std::u16string& source)
+    {
+        const auto write = [document, copy = FormattedCopyPath(source)] { WriteFormattedCopy(document, ByteTarget::File(copy)); };
+        try {
+            thread_ = std::thread(write);
+        } catch (const std::system_error&) {
+            write();
+        }
+    }
+    FormattedCopyWriter(const FormattedCopyWriter&) = delete;
+    FormattedCopyWriter& operator=(const FormattedCopyWriter&) = delete;
+    ~FormattedCopyWriter() { Wait(); }
+
+    void Wait()
+    {
+        if (thread_.joinable())
+            thread_.join();
+    }
+
+private:
+    std::thread thread_;
+};
+
+}  // namespace
+
 void LoadPhonebook(int panel)
 {
     if (!ValidPanel(panel))
@@ -247,36 +281,14 @@ void LoadPhonebook(int panel)
     PhonebookName() = u"Unbekannt";
     ScratchList().Clear();
 
-    if (!XmlLoadFile(Document, path)) {
-        ui::MessageBox(u"Fehlermeldung",
-                       u"  Das Telefonbuch kann nicht geöffnet werden.    \n\n  Datei:  " + FilePart(path) +
-                           u"    \n\n  Pfad:   " + DirectoryPart(path) + u"    ",
-                       ui::Icon::Error);
-    } else {
-        if (XmlStatus(Document) != 0) {
-            ui::MessageBox(u"Fehlermeldung",
-                           u"  Fehler in der XML-Datei.    \n\n  Zeile:\t" + DecimalText(XmlErrorLine(Document)) +
-                               u"    \n  Spalte:\t" + DecimalText(XmlErrorColumn(Document)) +
-                               u"    \n\n  Meldung:\n    " + XmlErrorMessage(Document) + u"    \n",
-                           ui::Icon::Warning);
-        }
-        XmlFormat(Document, XmlFormatCutLineBreaks | XmlFormatCollapseLineBreaks | XmlFormatCollapseBlanks);
-
-        if (XmlNode* main = XmlMainNode(Document)) {
-            long long ignored = 0;
-            FlattenDocument(main, Suffix(panel), ScratchList(), PhonebookName(), [&ignored](int kind) {
-                if (++ignored <= SingleIgnoredNodeBoxes)
-                    ui::MessageBox(u"Information", IgnoredNodeMessage(kind), ui::Icon::Information);
-            });
-            if (ignored > SingleIgnoredNodeBoxes)
-                ui::MessageBox(u"Information", FurtherIgnoredNodesMessage(ignored - SingleIgnoredNodeBoxes),
-                               ui::Icon::Information);
-        }
-
-        XmlFormat(Document, XmlFormatReformat, 3);
-        XmlSaveFile(Document, path + u"_Formatiert.xml");
-        XmlFreeDocument(Document);
-    }
+    ReadPhonebook book = ReadPhonebookFile(Document, path, Suffix(panel));
+    std::optional<FormattedCopyWriter> copy;
+    if (book.opened)
+        copy.emplace(Document, path);
+    ScratchList() = std::move(book.records);
+    PhonebookName() = std::move(book.phonebookName);
+    for (const BookMessage& message : book.messages)
+        ui::MessageBox(message.title, message.text, static_cast<ui::Icon>(message.icon));
 
     // The panel takes its copy of the scratch list before its rows are made,
     // so that each row's key can lead straight to the panel's own record.
@@ -294,6 +306,8 @@ void LoadPhonebook(int panel)
     });
     ui::SetText(Widget(panel, NameFieldWidget), PhonebookName());
     SetCountLabel(panel);
+    if (copy)
+        copy->Wait();
 }
 
 // New phonebook ------------------------------------------------------------------
@@ -398,12 +412,7 @@ void SavePhonebook(int panel)
         return;  // nothing to write with
     PhonebookName() = ui::GetText(Widget(panel, NameFieldWidget));
     const std::u16string file = ui::GetText(Widget(panel, FileFieldWidget)) + u"_NEU.xml";
-    bool saved = BuildPhonebookDocument(Document, p.records, PhonebookName());
-    if (saved) {
-        XmlFormat(Document, XmlFormatReformat, 3);
-        XmlFormat(Document, XmlFormatLf, 3);
-        saved = XmlSaveFile(Document, file) != 0;
-    }
+    const bool saved = WritePhonebook(Document, p.records, PhonebookName(), ByteTarget::File(file)).written;
     if (saved)
         p.changed = false;
     // A document that lacks some of the records is never written.
