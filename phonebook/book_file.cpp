@@ -92,7 +92,9 @@ WriteOutcome WritePhonebook(int document, const RecordList& records, const std::
 {
     if (!BuildPhonebookDocument(document, records, phonebookName))
         return {false, FileWriteReason(ENOMEM), {}};
-    XmlFormat(document, XmlFormatReformat, 3);
-    XmlFormat(document, XmlFormatLf, 3);
+    // Re-indented by 3 with line feeds: one pass with both flags gives the
+    // bytes of a reformat followed by a pass that makes every line break a
+    // line feed, with one walk over the tree instead of two.
+    XmlFormat(document, XmlFormatReformat | XmlFormatLf, 3);
     return WriteDocument(document, target);
 }

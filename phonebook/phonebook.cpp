@@ -29,10 +29,13 @@ struct State {
     std::function<std::int64_t()> clock;
 };
 
+// Never destroyed: at the end of the process the system takes the panels'
+// records back at once, where destroying a large phonebook's million
+// records one by one would only delay the end.
 State& S()
 {
-    static State state;
-    return state;
+    static State* const state = new State;
+    return *state;
 }
 
 bool ValidPanel(int panel)
@@ -296,6 +299,8 @@ void LoadPhonebook(int panel)
 
     const int list = Widget(panel, ContactListWidget);
     ui::ClearItems(list);
+    // A phonebook's contacts have some ten records each.
+    p.contactByKey.reserve(p.records.Size() / 8);
     std::u16string text;
     ForEachContactRow(p.records, [&](RecordList::Node* contact, std::u16string_view nr, std::u16string_view id,
                                      std::u16string_view name, std::u16string_view telefon) {

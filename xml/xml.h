@@ -106,6 +106,9 @@ std::u16string_view XmlAttributeValueView(const XmlNode* node, int index);
 // Building -----------------------------------------------------------------
 XmlNode* XmlCreateElement(XmlNode* parent, std::u16string_view name);
 void XmlSetAttribute(XmlNode* node, std::u16string_view name, std::u16string_view value);
+// Room for count attributes on an element that has none yet, so that the
+// ones set next take no more memory than they need; does nothing otherwise.
+void XmlReserveAttributes(XmlNode* node, int count);
 void XmlSetNodeText(XmlNode* node, std::u16string_view text);
 
 // Formatting and saving ----------------------------------------------------
