@@ -75,6 +75,11 @@ private:
     std::thread watch_;
 };
 
+// Records a command works on to its end, kept until the next command or the
+// end of the process: the system takes a large phonebook's memory back at
+// once, where freeing its million records one by one would delay the end.
+RecordList& KeepUntilExit(RecordList records);
+
 // Inputs --------------------------------------------------------------------
 
 // Reads the file named by the argument as "Laden" does (ReadPhonebookFile),

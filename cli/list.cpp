@@ -36,12 +36,12 @@ void AppendField(std::string& line, std::u16string_view text)
 }
 
 // The phonebook's name, then Nr., ID, Name and Telefon of each contact.
-void PrintTable(const ReadPhonebook& book, const Io& io)
+void PrintTable(const ReadPhonebook& book, const RecordList& records, const Io& io)
 {
     std::string buffer;
     AppendField(buffer, book.phonebookName);
     buffer += '\n';
-    ForEachContactRow(book.records, [&](RecordList::Node*, std::u16string_view nr, std::u16string_view id,
+    ForEachContactRow(records, [&](RecordList::Node*, std::u16string_view nr, std::u16string_view id,
                                         std::u16string_view name, std::u16string_view telefon) {
         AppendField(buffer, nr);
         buffer += '\t';
@@ -60,13 +60,13 @@ void PrintTable(const ReadPhonebook& book, const Io& io)
 }
 
 // One object; each contact on a line of its own.
-void PrintJson(const std::string& file, const ReadPhonebook& book, const Io& io)
+void PrintJson(const std::string& file, const ReadPhonebook& book, const RecordList& records, const Io& io)
 {
     using Json = nlohmann::ordered_json;
     io.out << "{\n  \"file\": " << Json(Utf8(ArgumentPath(file))).dump()
            << ",\n  \"phonebook\": " << Json(Utf8(book.phonebookName)).dump() << ",\n  \"contacts\": [";
     const char* separator = "\n    ";
-    ForEachContactRow(book.records, [&](RecordList::Node* contact, std::u16string_view nr, std::u16string_view id,
+    ForEachContactRow(records, [&](RecordList::Node* contact, std::u16string_view nr, std::u16string_view id,
                                         std::u16string_view name, std::u16string_view telefon) {
         Json numbers = Json::array();
         ForEachContactNumber(contact, [&](std::u16string_view number) { numbers.push_back(Utf8(number)); });
@@ -92,11 +92,12 @@ int RunList(const ListOptions& options, const Io& io)
     // Without a suffix the records' nr is the row's number as it stands.
     // A file that could not be read at all leaves the window's panel with
     // its name "Unbekannt" and no rows: so does the tool.
-    const Input input = ReadInput(options.file, u"", io, false);
+    Input input = ReadInput(options.file, u"", io, false);
+    const RecordList& records = KeepUntilExit(std::move(input.book.records));
     if (options.json)
-        PrintJson(options.file, input.book, io);
+        PrintJson(options.file, input.book, records, io);
     else
-        PrintTable(input.book, io);
+        PrintTable(input.book, records, io);
     if (!io.out.flush()) {
         io.err << "Standardausgabe: kann nicht geschrieben werden\n";
         return OutputFailed;

@@ -33,7 +33,7 @@ int RunMerge(const MergeOptions& options, const Io& io)
     Input target = ReadInput(options.target, u" (1)", io, false);
     if (!target.ok())
         return InputFailed;
-    RecordList records = std::move(target.book.records);
+    RecordList& records = KeepUntilExit(std::move(target.book.records));
     for (const std::string& file : options.sources) {
         Input source = ReadInput(file, u" (2)", io, false);
         if (!source.ok())

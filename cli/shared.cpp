@@ -34,6 +34,13 @@ void AppendUtf8(std::string& out, std::u16string_view text)
     }
 }
 
+RecordList& KeepUntilExit(RecordList records)
+{
+    static RecordList* const kept = new RecordList;
+    *kept = std::move(records);
+    return *kept;
+}
+
 // Progress -------------------------------------------------------------------------
 
 ProgressStep::ProgressStep(const Io& io, std::string what)
