@@ -38,7 +38,10 @@ WriteOutcome WriteDocument(int document, const ByteTarget& target)
         if (!outcome.written)
             outcome.reason = FileWriteReason(EIO);
     } else {
-        outcome.written = XmlSaveFileEx(document, target.path, 0, &outcome.reason) != 0;
+        unsigned flags = 0;
+        if (target.remade)
+            flags |= XmlSaveHandedToDisk;
+        outcome.written = XmlSaveFileEx(document, target.path, flags, &outcome.reason) != 0;
     }
     return outcome;
 }

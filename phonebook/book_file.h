@@ -26,8 +26,11 @@ struct BookMessage {
 struct ByteTarget {
     std::u16string path;
     std::function<bool(const char* bytes, std::size_t size)> write;
+    // A file that is made anew whenever it is wanted need not wait for the
+    // disk (Durability::Handed).
+    bool remade = false;
 
-    static ByteTarget File(std::u16string path) { return {std::move(path), {}}; }
+    static ByteTarget File(std::u16string path) { return {std::move(path), {}, false}; }
 };
 
 struct WriteOutcome {
@@ -66,7 +69,8 @@ ReadPhonebook ReadPhonebookFile(int document, const std::u16string& path, const 
 
 // The formatted copy of a document that ReadPhonebookFile left loaded:
 // re-indented by 3, in the document's own encoding and line ends. The
-// document is freed afterwards, also when nothing could be written.
+// document is freed afterwards, also when nothing could be written. The
+// copy "Laden" writes is made anew by every load (ByteTarget::remade).
 WriteOutcome WriteFormattedCopy(int document, const ByteTarget& target);
 
 // Where "Laden" writes the formatted copy of the file at path.

@@ -243,7 +243,9 @@ class FormattedCopyWriter {
 public:
     FormattedCopyWriter(int document, const std::u16string& source)
     {
-        const auto write = [document, copy = FormattedCopyPath(source)] { WriteFormattedCopy(document, ByteTarget::File(copy)); };
+        const auto write = [document, copy = FormattedCopyPath(source)] {
+            WriteFormattedCopy(document, {copy, {}, true});
+        };
         try {
             thread_ = std::thread(write);
         } catch (const std::system_error&) {

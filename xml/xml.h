@@ -45,6 +45,10 @@ enum : unsigned {
 enum : unsigned {
     XmlSaveWithBom = 0x1,
     XmlSaveNoDeclaration = 0x2,
+    // The file takes the target's place without waiting for the disk
+    // (Durability::Handed): for a copy that is made anew whenever it is
+    // wanted.
+    XmlSaveHandedToDisk = 0x4,
 };
 
 // Deepest element nesting a load accepts; deeper input ends the load like a

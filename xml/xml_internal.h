@@ -202,6 +202,10 @@ struct XmlDocument {
     // node is whole, but the tree is not what was asked for, and it is
     // never written.
     bool outOfMemory = false;
+    // Since the last change of the tree, every text has been through a
+    // normalisation that cut its line breaks and collapsed its blanks (see
+    // XmlFormat).
+    bool settled = false;
 
     static void* operator new(std::size_t bytes, const std::nothrow_t&) noexcept { return XmlMalloc(bytes); }
     static void operator delete(void* p) noexcept { XmlFree(p); }

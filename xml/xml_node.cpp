@@ -195,6 +195,7 @@ XmlNode* XmlCreateElement(XmlNode* parent, std::u16string_view name)
         XmlDocOutOfMemory(doc);
         return nullptr;
     }
+    doc->settled = false;
     node->kind = XmlKindElement;
     node->name = stored;
     node->idAttributeIndex = -1;
@@ -257,6 +258,8 @@ void XmlSetNodeText(XmlNode* node, std::u16string_view text)
     if (!node)
         return;
     XmlDocument* doc = XmlFindDocument(node->document);
+    if (doc)
+        doc->settled = false;
     if (!(node->text.present() ? SetAgain(node->text, doc, text) : SetFresh(node->text, doc, text)))
         XmlDocOutOfMemory(doc);
 }

@@ -727,7 +727,7 @@ int XmlSaveFileEx(int document, const std::u16string& path, unsigned saveFlags, 
     ByteSink sink([&file](const unsigned char* data, std::size_t n) { return file.Write(data, n); });
     if (!Serialize(doc, saveFlags, sink))
         return fail(file.Reason().empty() ? FileWriteReason(ENOMEM) : file.Reason());
-    if (!file.Commit())
+    if (!file.Commit((saveFlags & XmlSaveHandedToDisk) ? Durability::Handed : Durability::OnDisk))
         return fail(file.Reason());
     return 1;
 }
