@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "base/date.h"
+#include "base/heap_warmer.h"
 #include "base/path.h"
 #include "base/text.h"
 #include "phonebook/book_file.h"
@@ -286,6 +287,9 @@ void LoadPhonebook(int panel)
     PhonebookName() = u"Unbekannt";
     ScratchList().Clear();
 
+    // Pages for the document, the records and the rows come ready from the
+    // other processor while this one reads.
+    HeapWarmer warmer;
     ReadPhonebook book = ReadPhonebookFile(Document, path, Suffix(panel));
     std::optional<FormattedCopyWriter> copy;
     if (book.opened)
@@ -419,6 +423,7 @@ void SavePhonebook(int panel)
         return;  // nothing to write with
     PhonebookName() = ui::GetText(Widget(panel, NameFieldWidget));
     const std::u16string file = ui::GetText(Widget(panel, FileFieldWidget)) + u"_NEU.xml";
+    HeapWarmer warmer;
     const bool saved = WritePhonebook(Document, p.records, PhonebookName(), ByteTarget::File(file)).written;
     if (saved)
         p.changed = false;
