@@ -38,9 +38,9 @@ void ArrangeHeap() {}
 
 }  // namespace
 
-HeapWarmer::HeapWarmer()
+HeapWarmer::HeapWarmer(std::size_t bytes)
 {
-    if (!Supported)
+    if (!Supported || bytes < MinimumBytes)
         return;
     ArrangeHeap();
     try {
@@ -84,7 +84,7 @@ void HeapWarmer::Run()
             done = end;
             continue;
         }
-        stop_.wait_for(lock, std::chrono::microseconds(200));
+        stop_.wait_for(lock, std::chrono::microseconds(500));
     }
 #endif
 }

@@ -15,7 +15,10 @@
 
 class HeapWarmer {
 public:
-    HeapWarmer();
+    // For work that will take about bytes of fresh memory; below
+    // MinimumBytes the thread would cost more than the faults it spares,
+    // and the warmer does nothing.
+    explicit HeapWarmer(std::size_t bytes);
     ~HeapWarmer();
     HeapWarmer(const HeapWarmer&) = delete;
     HeapWarmer& operator=(const HeapWarmer&) = delete;
@@ -24,6 +27,7 @@ public:
     // the part in use the warmer can work: the resident memory a warmer
     // adds at most.
     static constexpr std::size_t Ahead = std::size_t{8} << 20;
+    static constexpr std::size_t MinimumBytes = std::size_t{16} << 20;
 
 private:
     void Run();

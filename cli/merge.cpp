@@ -6,7 +6,6 @@
 #include <memory>
 
 #include "base/atomic_file.h"
-#include "base/heap_warmer.h"
 #include "base/text.h"
 #include "cli/command.h"
 #include "phonebook/core.h"
@@ -51,8 +50,6 @@ int RunMerge(const MergeOptions& options, const Io& io)
 
     const std::u16string name = options.named ? Utf8ToUtf16(options.name) : target.book.phonebookName;
     const int status = WriteOutput(options.output, io, [&](const ByteTarget& out) {
-        // Pages for the document come ready from the other processor.
-        HeapWarmer warmer;
         if (!XmlCreateDocument(Document, XmlEncoding::Utf8))
             return WriteOutcome{false, FileWriteReason(ENOMEM), {}};
         return WritePhonebook(Document, records, name, out);

@@ -7,7 +7,6 @@
 #include <ostream>
 
 #include "base/atomic_file.h"
-#include "base/heap_warmer.h"
 #include "base/path.h"
 #include "base/text.h"
 #include "cli/command.h"
@@ -147,9 +146,6 @@ Input ReadInput(const std::string& argument, const std::u16string& suffix, const
     input.argument = argument;
     {
         ProgressStep step(io, argument + " wird gelesen");
-        // Pages for the document and the records come ready from the other
-        // processor while this one reads.
-        HeapWarmer warmer;
         input.book = ReadPhonebookFile(Document, ArgumentPath(argument), suffix);
         if (input.book.opened && !keepDocument)
             XmlFreeDocument(Document);

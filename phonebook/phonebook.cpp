@@ -287,9 +287,6 @@ void LoadPhonebook(int panel)
     PhonebookName() = u"Unbekannt";
     ScratchList().Clear();
 
-    // Pages for the document, the records and the rows come ready from the
-    // other processor while this one reads.
-    HeapWarmer warmer;
     ReadPhonebook book = ReadPhonebookFile(Document, path, Suffix(panel));
     std::optional<FormattedCopyWriter> copy;
     if (book.opened)
@@ -299,6 +296,9 @@ void LoadPhonebook(int panel)
     for (const BookMessage& message : book.messages)
         ui::MessageBox(message.title, message.text, static_cast<ui::Icon>(message.icon));
 
+    // Pages for the panel's records and rows come ready from the other
+    // processor (a record and its row take some hundred bytes).
+    HeapWarmer warmer(ScratchList().Size() * 100);
     // The panel takes its copy of the scratch list before its rows are made,
     // so that each row's key can lead straight to the panel's own record.
     p.records.CopyFrom(ScratchList());
@@ -423,7 +423,6 @@ void SavePhonebook(int panel)
         return;  // nothing to write with
     PhonebookName() = ui::GetText(Widget(panel, NameFieldWidget));
     const std::u16string file = ui::GetText(Widget(panel, FileFieldWidget)) + u"_NEU.xml";
-    HeapWarmer warmer;
     const bool saved = WritePhonebook(Document, p.records, PhonebookName(), ByteTarget::File(file)).written;
     if (saved)
         p.changed = false;

@@ -29,10 +29,10 @@ TEST(BaseHeapWarmer, MemoryKeepsWhatWasWrittenWhileWarmersRun)
     std::vector<Block> blocks;
     std::uint32_t seed = 1;
     for (int round = 0; round < 12; ++round) {
-        HeapWarmer warmer;
+        HeapWarmer warmer(HeapWarmer::MinimumBytes);
         std::optional<HeapWarmer> second;
         if (round % 3 == 1)
-            second.emplace();
+            second.emplace(HeapWarmer::MinimumBytes);
         // Sizes from a few words to some megabytes: from the heap's free
         // lists, from its top, and from mappings of their own.
         for (int i = 0; i < 150; ++i, ++seed) {
