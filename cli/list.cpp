@@ -89,6 +89,8 @@ void PrintJson(const std::string& file, const ReadPhonebook& book, const RecordL
 
 int RunList(const ListOptions& options, const Io& io)
 {
+    if (const int refused = RefuseInputAsOutput("-", {options.file}, io))
+        return refused;
     // Without a suffix the records' nr is the row's number as it stands.
     // A file that could not be read at all leaves the window's panel with
     // its name "Unbekannt" and no rows: so does the tool.

@@ -177,14 +177,15 @@ bool IsStandardOutput(const std::string& output)
 
 int RefuseInputAsOutput(const std::string& output, const std::vector<std::string>& inputs, const Io& io)
 {
+    // Standard output may be an input too: appended to by the shell (">>").
     struct stat out {};
-    if (IsStandardOutput(output) || ::stat(output.c_str(), &out) != 0)
+    if (IsStandardOutput(output) ? ::fstat(STDOUT_FILENO, &out) != 0 : ::stat(output.c_str(), &out) != 0)
         return Done;
     for (const std::string& input : inputs) {
         struct stat in {};
         if (::stat(input.c_str(), &in) == 0 && in.st_dev == out.st_dev && in.st_ino == out.st_ino) {
-            io.err << "nummernwerk-cli: " << output << " ist dieselbe Datei wie die Eingabe " << input
-                   << "; eine Eingabe wird nie überschrieben.\n";
+            io.err << "nummernwerk-cli: " << (IsStandardOutput(output) ? "Die Standardausgabe" : output)
+                   << " ist dieselbe Datei wie die Eingabe " << input << "; eine Eingabe wird nie überschrieben.\n";
             return UsageError;
         }
     }
