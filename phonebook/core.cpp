@@ -1,5 +1,6 @@
 #include "phonebook/core.h"
 
+#include "contacts/contact.h"
 #include "phonebook/text.h"
 
 #include <algorithm>
@@ -205,11 +206,7 @@ RecordList::Node* CopyContactRecords(const RecordList::Node* contact, RecordList
 
 void RemoveContactRecords(RecordList& records, RecordList::Node* contact)
 {
-    if (!contact)
-        return;
-    RecordList::Node* n = records.Erase(contact);
-    while (n && n->record.name != ContactName)
-        n = records.Erase(n);
+    EraseContact(records, contact);
 }
 
 RecordList::Node* MoveContactRecords(RecordList& source, RecordList::Node* contact, RecordList& target)
