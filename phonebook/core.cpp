@@ -1,6 +1,11 @@
 #include "phonebook/core.h"
 
+<<<<<<< HEAD
 #include "base/text.h"
+=======
+#include "contacts/contact.h"
+#include "phonebook/text.h"
+>>>>>>> i18
 
 #include <algorithm>
 #include <utility>
@@ -205,11 +210,7 @@ RecordList::Node* CopyContactRecords(const RecordList::Node* contact, RecordList
 
 void RemoveContactRecords(RecordList& records, RecordList::Node* contact)
 {
-    if (!contact)
-        return;
-    RecordList::Node* n = records.Erase(contact);
-    while (n && n->record.name != ContactName)
-        n = records.Erase(n);
+    EraseContact(records, contact);
 }
 
 RecordList::Node* MoveContactRecords(RecordList& source, RecordList::Node* contact, RecordList& target)

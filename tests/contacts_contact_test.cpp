@@ -10,10 +10,14 @@
 
 #include "contacts/attributes.h"
 #include "contacts/contact.h"
-#include "phonebook/core.h"
+#include "contacts_books.h"
 #include "test_support.h"
-#include "xml/xml.h"
 
+using nwtest::Changes;
+using nwtest::Contacts;
+using nwtest::Lines;
+using nwtest::LoadRecords;
+using nwtest::LoadText;
 using nwtest::U16;
 using nwtest::U8;
 namespace fs = std::filesystem;
@@ -21,40 +25,6 @@ namespace fs = std::filesystem;
 namespace {
 
 using Node = RecordList::Node;
-
-// The records of a phonebook file, formatted and flattened as loading makes them.
-RecordList LoadRecords(const fs::path& file)
-{
-    static const bool ready = (XmlLibraryInit(), true);
-    (void)ready;
-    RecordList records;
-    std::u16string name;
-    if (!XmlLoadFile(0, U16(file.string())) || XmlStatus(0) != 0) {
-        ADD_FAILURE() << "cannot load " << file;
-        XmlFreeDocument(0);
-        return records;
-    }
-    XmlFormat(0, XmlFormatCutLineBreaks | XmlFormatCollapseLineBreaks | XmlFormatCollapseBlanks);
-    FlattenDocument(XmlMainNode(0), u" (1)", records, name, nullptr);
-    XmlFreeDocument(0);
-    return records;
-}
-
-RecordList LoadText(const std::string& xml)
-{
-    nwtest::TempDir dir;
-    nwtest::WriteFileBytes(dir / "book.xml", xml);
-    return LoadRecords(dir / "book.xml");
-}
-
-std::vector<Node*> Contacts(const RecordList& records)
-{
-    std::vector<Node*> out;
-    for (Node* n = records.FirstNode(); n; n = n->next)
-        if (n->record.name == u"contact")
-            out.push_back(n);
-    return out;
-}
 
 // Every record with its node and unit: what must stay byte for byte.
 std::string Snapshot(const Node* from, const Node* to = nullptr)
@@ -227,55 +197,6 @@ TEST(ContactsContact, EditedFieldsReadBackAndKeepTheRest)
             }
         }
     }
-}
-
-// One record as "..name attributes=text", dots for its depth below the contact.
-std::string Line(const Node* n, const Node* contact)
-{
-    const NodeRecord& r = n->record;
-    std::string line(static_cast<std::size_t>(r.depth - contact->record.depth), '.');
-    line += U8(r.name) + (r.attributes.empty() ? "" : " " + U8(r.attributes)) + (r.text.empty() ? "" : "=" + U8(r.text));
-    return line;
-}
-
-std::vector<std::pair<std::string, std::string>> Lines(const Node* contact)  // nr, line
-{
-    std::vector<std::pair<std::string, std::string>> out;
-    for (const Node* n = contact; n && (n == contact || n->record.name != u"contact"); n = n->next)
-        out.emplace_back(U8(n->record.nr), Line(n, contact));
-    return out;
-}
-
-// What a write did to a run, record by record (known by its nr): "+i" made
-// at index i of the new run, "~i" changed in place, "^i" moved there, "-j"
-// record j of the old run removed.
-std::string Changes(const std::vector<std::pair<std::string, std::string>>& before, const Node* contact)
-{
-    const auto after = Lines(contact);
-    std::string out;
-    std::size_t highest = 0;
-    for (std::size_t i = 0; i < after.size(); ++i) {
-        std::size_t j = 0;
-        while (j < before.size() && before[j].first != after[i].first)
-            ++j;
-        const std::string at = std::to_string(i) + " " + after[i].second + " ";
-        if (j == before.size())
-            out += "+" + at;
-        else if (j < highest)
-            out += "^" + at;
-        else if (before[j].second != after[i].second)
-            out += "~" + at;
-        if (j < before.size())
-            highest = std::max(highest, j);
-    }
-    for (std::size_t j = 0; j < before.size(); ++j) {
-        bool kept = false;
-        for (const auto& a : after)
-            kept = kept || a.first == before[j].first;
-        if (!kept)
-            out += "-" + std::to_string(j) + " " + before[j].second + " ";
-    }
-    return out;
 }
 
 TEST(ContactsContact, EditsChangeOnlyTheirRecords)
