@@ -13,7 +13,7 @@
 #include "contacts/keys.h"
 #include "contacts/merge.h"
 #include "phonebook/core.h"
-#include "phonebook/text.h"
+#include "base/text.h"
 #include "xml/xml.h"
 
 #include <cstdio>

@@ -1,11 +1,7 @@
 #include "phonebook/core.h"
 
-<<<<<<< HEAD
 #include "base/text.h"
-=======
 #include "contacts/contact.h"
-#include "phonebook/text.h"
->>>>>>> i18
 
 #include <algorithm>
 #include <utility>
