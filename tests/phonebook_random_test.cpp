@@ -51,6 +51,7 @@ struct MContact {
     std::vector<MRecord> records;
     bool marked = false;
     bool ticked = false;
+    bool transferred = false;  // copied or moved in from the other panel
 };
 
 struct MPanel {
@@ -742,6 +743,7 @@ private:
                 }
                 MContact copy = c;
                 copy.marked = copy.ticked = false;
+                copy.transferred = true;
                 t.contacts.push_back(copy);
                 c.marked = c.ticked = false;
                 if (a.act == Act::Copy)
@@ -837,16 +839,17 @@ private:
     }
 
     // The saved file holds the panel's records in order (after the frame of a
-    // new phonebook when they do not begin with a top-level record), every
-    // "phonebook" named as the Name field says, and loads into the panel's
-    // rows.
+    // new phonebook when they do not begin with a record that stood at the
+    // top of a file), every "phonebook" named as the Name field says, and
+    // loads into the panel's rows.
     void CheckSavedFile(const MPanel& m, const fs::path& file)
     {
         const MLoad saved = ModelLoad(file, u" (x)");
         if (!saved.opened || !saved.wellFormed)
             return Fail("the saved file " + file.string() + " does not load");
         std::vector<MRecord> want = AllRecords(m);
-        if (want.empty() || (want.front().depth > 0 && want.front().name != u"phonebooks")) {
+        const bool transferredFirst = m.frame.empty() && !m.contacts.empty() && m.contacts.front().transferred;
+        if (want.empty() || (want.front().name != u"phonebooks" && (want.front().depth > 0 || transferredFirst))) {
             std::vector<MRecord> frame = {{u"", 0, u"phonebooks", {}, u""},
                                           {u"", 1, u"phonebook", {{u"owner", u"1"}, {u"name", u""}}, u""}};
             want.insert(want.begin(), frame.begin(), frame.end());
