@@ -23,6 +23,17 @@ std::u16string Latin1ToUtf16(std::string_view latin1);
 
 std::u16string DecimalText(long long value);
 
+// True for a character that an XML 1.0 document can hold: tab, line feed,
+// carriage return, U+0020 to U+D7FF, U+E000 to U+FFFD and U+10000 to
+// U+10FFFF. Every other character (the other control characters, U+FFFE,
+// U+FFFF, a surrogate standing alone) makes a file that no parser reads.
+bool IsXmlCharacter(char32_t c);
+// Whether text holds a character IsXmlCharacter refuses; a surrogate pair
+// counts as the one character it stands for.
+bool HoldsNonXmlCharacters(std::u16string_view text);
+// text without those characters.
+std::u16string WithoutNonXmlCharacters(std::u16string_view text);
+
 // Building blocks for encoders with loops of their own (the XML writer).
 
 // The code point at p < end (a surrogate pair taken together, a surrogate

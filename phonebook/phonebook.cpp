@@ -398,7 +398,9 @@ void SavePhonebook(int panel)
         return;  // nothing to write with
     PhonebookName() = ui::GetText(Widget(panel, NameFieldWidget));
     const std::u16string file = ui::GetText(Widget(panel, FileFieldWidget)) + u"_NEU.xml";
-    bool saved = BuildPhonebookDocument(Document, p.records, PhonebookName());
+    RebuildReport report;
+    bool saved = BuildPhonebookDocument(Document, p.records, PhonebookName(), &report) &&
+                 report.levels <= static_cast<std::size_t>(XmlMaxLoadDepth);
     if (saved) {
         XmlFormat(Document, XmlFormatReformat, 3);
         XmlFormat(Document, XmlFormatLf, 3);
@@ -406,12 +408,15 @@ void SavePhonebook(int panel)
     }
     if (saved)
         p.changed = false;
-    // A document that lacks some of the records is never written.
+    // A document that lacks some of the records, or that would not load
+    // again, is never written.
     if (!saved) {
         ui::MessageBox(u"Fehlermeldung",
                        u"  Das Telefonbuch kann nicht gespeichert werden.    \n\n  Datei:  " + FilePart(file) +
                            u"    \n\n  Pfad:   " + DirectoryPart(file) + u"    ",
                        ui::Icon::Error);
+    } else if (!report.leftOut.empty()) {
+        ui::MessageBox(u"Information", LeftOutCharactersMessage(p.records, report.leftOut), ui::Icon::Information);
     }
 }
 
