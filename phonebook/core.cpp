@@ -143,16 +143,6 @@ std::u16string FurtherIgnoredNodesMessage(long long count)
 
 // Contact rows -------------------------------------------------------------------
 
-std::vector<ContactRow> BuildContactRows(const RecordList& records)
-{
-    std::vector<ContactRow> rows;
-    ForEachContactRow(records, [&rows](RecordList::Node* contact, std::u16string_view nr, std::u16string_view id,
-                                       std::u16string_view name, std::u16string_view telefon) {
-        rows.push_back({std::u16string(nr), std::u16string(id), std::u16string(name), std::u16string(telefon), contact});
-    });
-    return rows;
-}
-
 void AssignRowText(std::u16string& text, std::u16string_view nr, std::u16string_view id, std::u16string_view name,
                    std::u16string_view telefon)
 {

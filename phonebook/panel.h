@@ -51,9 +51,3 @@ struct PhonebookPanel {
 
     std::uint64_t NewKey() { return nextKey++; }
 };
-
-// Checks that the rows of the panel's list and the contacts of its record
-// list are in step: one row per "contact" record, in the same order, each
-// row's key leading to its contact, whose nr is the row's "Nr." text, and no
-// stale entries in the index.
-bool PanelRowsInStep(int panel);

@@ -419,30 +419,3 @@ void SavePhonebook(int panel)
         ui::MessageBox(u"Information", LeftOutCharactersMessage(p.records, report.leftOut), ui::Icon::Information);
     }
 }
-
-// Diagnostics --------------------------------------------------------------------
-
-bool PanelRowsInStep(int panel)
-{
-    if (!ValidPanel(panel))
-        return false;
-    PhonebookPanel& p = Panel(panel);
-    const int list = Widget(panel, ContactListWidget);
-    const int n = ui::CountItems(list);
-    if (n < 0 || static_cast<std::size_t>(n) != p.contactByKey.size())
-        return false;
-    RecordList::Node* next = p.records.FirstNode();
-    for (int i = 0; i < n; ++i) {
-        const auto found = p.contactByKey.find(ui::GetItemKey(list, i));
-        if (found == p.contactByKey.end())
-            return false;
-        while (next && next->record.name != u"contact")
-            next = next->next;
-        if (next != found->second || next->record.nr != ui::GetItemText(list, i, 1))
-            return false;
-        next = next->next;
-    }
-    while (next && next->record.name != u"contact")
-        next = next->next;
-    return next == nullptr;
-}
