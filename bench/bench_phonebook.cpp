@@ -16,6 +16,7 @@
 #include "phonebook/core.h"
 #include "phonebook/panel.h"
 #include "phonebook/phonebook.h"
+#include "tests/phonebook_checks.h"
 #include "ui/toolkit.h"
 #include "xml/xml.h"
 

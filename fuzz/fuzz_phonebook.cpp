@@ -26,6 +26,7 @@
 #include "phonebook/core.h"
 #include "base/text.h"
 #include "contacts/records.h"
+#include "tests/phonebook_checks.h"
 #include "xml/xml.h"
 
 #include <cstdint>

@@ -3,8 +3,6 @@
 #include "base/text.h"
 #include "contacts/contact.h"
 
-#include <expat.h>
-
 #include <algorithm>
 #include <unordered_map>
 #include <utility>
@@ -145,16 +143,6 @@ std::u16string FurtherIgnoredNodesMessage(long long count)
 
 // Contact rows -------------------------------------------------------------------
 
-std::vector<ContactRow> BuildContactRows(const RecordList& records)
-{
-    std::vector<ContactRow> rows;
-    ForEachContactRow(records, [&rows](RecordList::Node* contact, std::u16string_view nr, std::u16string_view id,
-                                       std::u16string_view name, std::u16string_view telefon) {
-        rows.push_back({std::u16string(nr), std::u16string(id), std::u16string(name), std::u16string(telefon), contact});
-    });
-    return rows;
-}
-
 void AssignRowText(std::u16string& text, std::u16string_view nr, std::u16string_view id, std::u16string_view name,
                    std::u16string_view telefon)
 {
@@ -228,61 +216,25 @@ RecordList::Node* MoveContactRecords(RecordList& source, RecordList::Node* conta
 
 namespace {
 
-bool AsciiNameStart(char16_t c)
-{
-    return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || c == u'_' || c == u':';
-}
-
-bool AsciiNameCharacter(char16_t c)
-{
-    return AsciiNameStart(c) || (c >= u'0' && c <= u'9') || c == u'-' || c == u'.';
-}
-
 // Tells whether a name can be written as an element or attribute name that a
-// parser reads back. The ASCII characters are judged here; a name with others
-// is put to Expat, the parser that reads the file again, once per save.
+// parser reads back (XmlIsName). A name beyond ASCII is put to the parser
+// once per save.
 class NameCheck {
 public:
     bool Writable(std::u16string_view name)
     {
-        if (name.empty())
-            return false;
-        bool ascii = true;
-        for (std::size_t i = 0; i < name.size(); ++i) {
-            const char16_t c = name[i];
-            if (c >= 0x80)
-                ascii = false;
-            else if (i == 0 ? !AsciiNameStart(c) : !AsciiNameCharacter(c))
-                return false;
-        }
-        return ascii || ParserAccepts(name);
-    }
-
-private:
-    bool ParserAccepts(std::u16string_view name)
-    {
+        if (std::all_of(name.begin(), name.end(), [](char16_t c) { return c < 0x80; }))
+            return XmlIsName(name);
         if (name == last_)
             return lastWritable_;
         const std::u16string key(name);
-        if (const auto found = known_.find(key); found != known_.end()) {
-            last_ = key;
-            lastWritable_ = found->second;
-            return lastWritable_;
-        }
-        // Only name characters among the ASCII ones: "<" name "/>" is
-        // well-formed exactly when name is a name.
-        const std::string element = "<" + Utf16ToUtf8(key) + "/>";
-        bool writable = false;
-        if (XML_Parser parser = XML_ParserCreate("UTF-8")) {
-            writable = XML_Parse(parser, element.data(), static_cast<int>(element.size()), 1) == XML_STATUS_OK;
-            XML_ParserFree(parser);
-        }
-        known_.emplace(key, writable);
+        const auto found = known_.find(key);
+        lastWritable_ = found != known_.end() ? found->second : known_.emplace(key, XmlIsName(name)).first->second;
         last_ = key;
-        lastWritable_ = writable;
-        return writable;
+        return lastWritable_;
     }
 
+private:
     std::unordered_map<std::u16string, bool> known_;
     std::u16string last_;
     bool lastWritable_ = false;
@@ -443,6 +395,179 @@ bool FollowsInSource(std::u16string_view before, std::u16string_view nr)
     return second == first + 1 && before.substr(a) == nr.substr(b);
 }
 
+// A list that does not begin with a record that stood at the top of a file
+// (contacts copied into a panel that held no phonebook, whatever depth they
+// had), or an empty one, gets the frame a new phonebook has.
+bool NeedsFrame(const RecordList::Node* first)
+{
+    return !first || (first->record.name != u"phonebooks" && (first->record.depth > 0 || first->unit != 0));
+}
+
+// One element on the path from the document element down to the element
+// made last, with the depth of its record.
+struct OpenElement {
+    std::int32_t depth;
+    XmlNode* element;
+    const NodeRecord* record;  // nullptr for a frame element
+    std::uint32_t unit;
+    bool hasChild;
+    bool phonebook;      // a "phonebook" element
+    bool holdsContacts;  // a "phonebook", or an element a contact was put in
+};
+
+// Makes the elements of a rebuild in list order, each as the last child of
+// an element on the open path, so the document keeps the order of the list;
+// the elements also lie in memory in the order that formatting and writing
+// walk them. Nesting is bounded only by memory.
+class DocumentBuilder {
+public:
+    DocumentBuilder(XmlNode* root, const std::u16string& phonebookName, RebuildReport* report)
+        : root_(root), writer_(phonebookName, report ? &report->leftOut : nullptr), report_(report)
+    {
+    }
+
+    // "phonebooks" holding "phonebook" with owner "1" and the name: the
+    // contacts land in it, and the file stays a phonebook the router reads.
+    bool OpenFrame()
+    {
+        XmlNode* phonebooks = XmlCreateElement(root_, u"phonebooks");
+        XmlNode* phonebook = phonebooks ? XmlCreateElement(phonebooks, u"phonebook") : nullptr;
+        if (!phonebook)
+            return false;
+        XmlSetAttribute(phonebook, u"owner", u"1");
+        XmlSetAttribute(phonebook, u"name", writer_.PhonebookName());
+        open_.push_back({0, phonebooks, nullptr, 0, true, false, false});
+        open_.push_back({1, phonebook, nullptr, 0, false, true, true});
+        return true;
+    }
+
+    // Makes the element of record n under the parent ParentIndex chooses and
+    // cuts the path there. The first record of a list without a frame becomes
+    // the document element, whatever its name and depth.
+    bool Place(const RecordList::Node* n)
+    {
+        const NodeRecord& r = n->record;
+        const bool isContact = r.name == ContactName;
+        if (isContact)
+            contact_ = n;
+        if (open_.empty()) {
+            XmlNode* element = writer_.Add(root_, r.name, r.attributes, r.text, n, contact_);
+            if (!element)
+                return false;
+            Push(n, element, true);
+            levels_ = 1;
+            unit_ = n->unit;
+            return true;
+        }
+        const bool sameTransfer = n->unit != 0 && n->unit == unit_;
+        const std::size_t k = ParentIndex(n, sameTransfer);
+        OpenElement& parent = open_[k - 1];
+        parent.hasChild = true;
+        parent.holdsContacts = parent.holdsContacts || isContact;
+        XmlNode* element = writer_.Add(parent.element, r.name, r.attributes, r.text, n, contact_);
+        if (!element)
+            return false;
+        open_.erase(open_.begin() + static_cast<std::ptrdiff_t>(k), open_.end());
+        if (!sameTransfer) {
+            unit_ = n->unit;
+            unitFloor_ = k;
+        }
+        Push(n, element, false);
+        levels_ = std::max(levels_, open_.size());
+        return true;
+    }
+
+    // Tells the report, when there is one, where characters were left out
+    // and the deepest nesting made.
+    void Report()
+    {
+        writer_.Finish();
+        if (report_)
+            report_->levels = std::max(levels_, open_.size());
+    }
+
+private:
+    // The parent of record n, as its position on the path counted from 1.
+    std::size_t ParentIndex(const RecordList::Node* n, bool sameTransfer) const
+    {
+        const NodeRecord& r = n->record;
+        const bool transferred = n->unit != 0;
+        // The path is never cut above the document element, so a second top
+        // record goes below it with all it holds; nor, for the later records
+        // of a transfer, above the element that took its contact.
+        const std::size_t floor = sameTransfer ? unitFloor_ : 1;
+        // The innermost element of a smaller depth: for a list made by
+        // loading, the nearest record before it with depth one less.
+        std::size_t k = open_.size();
+        while (k > floor && open_[k - 1].depth >= r.depth)
+            --k;
+        if (r.name == ContactName && !sameTransfer) {
+            // A transferred contact goes no further out than the innermost
+            // "phonebook": a contact outside a phonebook is lost on the router.
+            if (transferred) {
+                for (std::size_t c = open_.size(); c > k; --c) {
+                    if (open_[c - 1].phonebook) {
+                        k = c;
+                        break;
+                    }
+                }
+            }
+            // A contact goes beside, never inside, a contact of another origin
+            // or anything another transfer brought in (whose later records
+            // would otherwise count for it).
+            for (std::size_t c = 0; c < k; ++c) {
+                const OpenElement& o = open_[c];
+                if (o.record && o.unit != n->unit && (o.unit != 0 || o.record->name == ContactName)) {
+                    k = std::max(c, floor);
+                    break;
+                }
+            }
+            // Nor does a transferred contact go into an element that holds
+            // no contacts (a "setup" after the last contact, say).
+            if (transferred)
+                while (k > floor && !open_[k - 1].holdsContacts)
+                    --k;
+        }
+        while (k > floor && !TakesChild(open_[k - 1], n))
+            --k;
+        return k;
+    }
+
+    // An element with text takes a first child only where the record followed
+    // it in its own file: of the same transfer, with the next number. Below
+    // another, the text would end up between child elements and come back
+    // with blanks around it; this happens where a transfer, a deletion or a
+    // move brings records of different places together. "phonebook" and
+    // "phonebooks" hold contacts whatever text they have.
+    static bool TakesChild(const OpenElement& parent, const RecordList::Node* n)
+    {
+        if (!HoldsText(parent.record))
+            return true;
+        const RecordText& name = parent.record->name;
+        if (name == u"phonebook" || name == u"phonebooks")
+            return true;
+        return parent.unit == n->unit && (parent.hasChild || FollowsInSource(parent.record->nr, n->record.nr));
+    }
+
+    void Push(const RecordList::Node* n, XmlNode* element, bool hasChild)
+    {
+        const NodeRecord& r = n->record;
+        const bool phonebook = r.name == u"phonebook";
+        open_.push_back({r.depth, element, &r, n->unit, hasChild, phonebook, phonebook});
+    }
+
+    XmlNode* root_;
+    ElementWriter writer_;
+    RebuildReport* report_;
+    std::vector<OpenElement> open_;
+    std::size_t levels_ = 0;
+    // The transfer of the record placed last, and where on the path its
+    // contact's element lies.
+    std::uint32_t unit_ = 0;
+    std::size_t unitFloor_ = 1;
+    const RecordList::Node* contact_ = nullptr;  // the contact the records count for
+};
+
 }  // namespace
 
 bool BuildPhonebookDocument(int document, const RecordList& records, const std::u16string& phonebookName,
@@ -451,158 +576,14 @@ bool BuildPhonebookDocument(int document, const RecordList& records, const std::
     XmlNode* root = XmlRootNode(document);
     if (!root || XmlMainNode(document))
         return false;
-    ElementWriter writer(phonebookName, report ? &report->leftOut : nullptr);
-    std::size_t levels = 0;
-
-    // The elements are made in list order, each as the last child of an
-    // element on the path from the document element down to the element made
-    // last, so the document keeps the order of the list; they also lie in
-    // memory in the order that formatting and writing walk them.
-    //
-    // That path, with the depth of each element's record. A record's parent
-    // is the innermost element on it of a smaller depth, which for a list
-    // made by loading is exactly the nearest record before it with depth one
-    // less. The rules below only ever take an element further out on the
-    // path, and cut the path there. Nesting is bounded only by memory.
-    struct Open {
-        std::int32_t depth;
-        XmlNode* element;
-        const NodeRecord* record;  // nullptr for a frame element
-        std::uint32_t unit;
-        bool hasChild;
-        bool phonebook;      // a "phonebook" element
-        bool holdsContacts;  // a "phonebook", or an element a contact was put in
-    };
-    std::vector<Open> open;
-
-    // A list that does not begin with a record that stood at the top of a
-    // file (contacts copied into a panel that held no phonebook, whatever
-    // depth they had), or an empty one, gets the frame a new phonebook has:
-    // "phonebooks" holding "phonebook" with owner "1" and the name. The
-    // contacts land in it, and the file stays a well-formed phonebook the
-    // router can read. A file's own main element stays what it was.
+    DocumentBuilder builder(root, phonebookName, report);
     const RecordList::Node* first = records.FirstNode();
-    if (!first || (first->record.name != u"phonebooks" && (first->record.depth > 0 || first->unit != 0))) {
-        XmlNode* phonebooks = XmlCreateElement(root, u"phonebooks");
-        XmlNode* phonebook = phonebooks ? XmlCreateElement(phonebooks, u"phonebook") : nullptr;
-        if (!phonebook)
+    if (NeedsFrame(first) && !builder.OpenFrame())
+        return false;
+    for (const RecordList::Node* n = first; n; n = n->next)
+        if (!builder.Place(n))
             return false;
-        XmlSetAttribute(phonebook, u"owner", u"1");
-        XmlSetAttribute(phonebook, u"name", writer.PhonebookName());
-        open.push_back({0, phonebooks, nullptr, 0, true, false, false});
-        open.push_back({1, phonebook, nullptr, 0, false, true, true});
-    }
-
-    // The records a transfer brought in stay together: once the contact has
-    // found its place, each later record of the same transfer goes inside
-    // the element that took the contact, after it, nested only among the
-    // transfer's own elements. For them the path is never cut below
-    // `unitFloor`, which lies just above that element; for every other
-    // record only the document element always stays.
-    std::uint32_t unit = 0;
-    std::size_t unitFloor = 1;
-    const RecordList::Node* contact = nullptr;
-    for (const RecordList::Node* n = first; n; n = n->next) {
-        const NodeRecord& r = n->record;
-        const bool isContact = r.name == ContactName;
-        if (isContact)
-            contact = n;
-        if (open.empty()) {
-            // The first record becomes the document element, whatever its
-            // name and depth. A document has only one: a later record with
-            // nothing of a smaller depth above it (a second "phonebooks", or
-            // a contact whose own file had "contact" as its main element)
-            // goes below it instead, with everything it holds, so no record
-            // is lost.
-            XmlNode* element = writer.Add(root, r.name, r.attributes, r.text, n, contact);
-            if (!element)
-                return false;
-            const bool phonebook = r.name == u"phonebook";
-            open.push_back({r.depth, element, &r, n->unit, true, phonebook, phonebook});
-            levels = 1;
-            unit = n->unit;
-            continue;
-        }
-        const bool sameTransfer = n->unit != 0 && n->unit == unit;
-        const std::size_t floor = sameTransfer ? unitFloor : 1;
-        std::size_t k = open.size();
-        while (k > floor && open[k - 1].depth >= r.depth)
-            --k;
-        if (isContact && !sameTransfer) {
-            // A contact brought in by a transfer goes no further out than the
-            // innermost "phonebook" on the path, however shallow it stood in
-            // its own file: a contact outside a phonebook is lost on the
-            // router.
-            if (n->unit != 0) {
-                for (std::size_t c = open.size(); c > k; --c) {
-                    if (open[c - 1].phonebook) {
-                        k = c;
-                        break;
-                    }
-                }
-            }
-            // A contact never goes inside a contact of another origin: one
-            // brought in from a file whose contacts stand deeper would
-            // otherwise land inside the contact before it, and that contact's
-            // later records would then count for it. It goes beside that
-            // contact. Nor does it go inside anything another transfer
-            // brought in (a second "phonebook" that came along after a
-            // contact, say), so contacts copied one after the other stand
-            // side by side.
-            for (std::size_t c = 0; c < k; ++c) {
-                const Open& o = open[c];
-                if (o.record && o.unit != n->unit && (o.unit != 0 || o.record->name == ContactName)) {
-                    k = std::max<std::size_t>(c, floor);
-                    break;
-                }
-            }
-            // Nor into an element that holds no contacts, such as a "setup"
-            // after the last contact: it goes beside contacts, into a
-            // "phonebook", or else into the document element.
-            if (n->unit != 0)
-                while (k > floor && !open[k - 1].holdsContacts)
-                    --k;
-        }
-        // A contact brought in by a transfer may find, where its depth points,
-        // an element of another contact that holds text (a "number" that
-        // stood after the last contact, say). Below it, the text would end up
-        // between child elements and come back with blanks around it; the
-        // record goes to the next open element further out instead, at the
-        // same place in document order.
-        // Deleting or moving a contact away brings the records on both sides
-        // of it together in the same way. So an element with text that has no
-        // child yet takes as its first child only the record that followed it
-        // where both came from: of the same transfer, with the next number.
-        // "phonebook" and "phonebooks" hold contacts whatever text they have.
-        const auto takes = [&](const Open& parent) {
-            if (!HoldsText(parent.record))
-                return true;
-            const RecordText& name = parent.record->name;
-            if (name == u"phonebook" || name == u"phonebooks")
-                return true;
-            return parent.unit == n->unit && (parent.hasChild || FollowsInSource(parent.record->nr, r.nr));
-        };
-        while (k > floor && !takes(open[k - 1]))
-            --k;
-        Open& parent = open[k - 1];
-        parent.hasChild = true;
-        parent.holdsContacts = parent.holdsContacts || isContact;
-        XmlNode* element = writer.Add(parent.element, r.name, r.attributes, r.text, n, contact);
-        if (!element)
-            return false;
-        while (open.size() > k)
-            open.pop_back();
-        if (!sameTransfer) {
-            unit = n->unit;
-            unitFloor = k;
-        }
-        const bool phonebook = r.name == u"phonebook";
-        open.push_back({r.depth, element, &r, n->unit, false, phonebook, phonebook});
-        levels = std::max(levels, open.size());
-    }
-    writer.Finish();
-    if (report)
-        report->levels = std::max(levels, open.size());
+    builder.Report();
     return true;
 }
 

@@ -36,21 +36,10 @@ std::u16string FurtherIgnoredNodesMessage(long long count);
 
 // Contact rows -------------------------------------------------------------------
 
-struct ContactRow {
-    std::u16string nr;
-    std::u16string id;
-    std::u16string name;
-    std::u16string telefon;
-    RecordList::Node* contact = nullptr;  // the row's "contact" record
-};
-
-// One row per record named "contact", in list order. "uniqueid", "realName"
-// and "number" records count for the nearest "contact" record before them.
-std::vector<ContactRow> BuildContactRows(const RecordList& records);
-
-// The same rows without keeping them: calls
-// visit(contact node, nr, id, name, telefon) once per row, in list order. The
-// views last only for the call.
+// One row per record named "contact", in list order: calls
+// visit(contact node, nr, id, name, telefon) once per row. "uniqueid",
+// "realName" and "number" records count for the nearest "contact" record
+// before them. The views last only for the call.
 template <typename Visit>
 void ForEachContactRow(const RecordList& records, Visit visit)
 {

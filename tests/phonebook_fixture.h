@@ -12,6 +12,7 @@
 #include "phonebook/core.h"
 #include "phonebook/panel.h"
 #include "phonebook/phonebook.h"
+#include "phonebook_checks.h"
 #include "test_support.h"
 #include "ui/toolkit.h"
 #include "xml/xml.h"
