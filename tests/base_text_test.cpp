@@ -238,6 +238,32 @@ TEST(BaseUtf, RandomBytesAgreeWithIconv)
     EXPECT_GT(valid, 1000) << "the pool should make well-formed sequences too";
 }
 
+// Every byte against glibc's CP1252; the five bytes the code page leaves
+// free (iconv refuses them) stand for the code point of the same value.
+TEST(BaseWindows1252, EveryByteMatchesIconv)
+{
+    iconv_t cd = iconv_open("UTF-16LE", "CP1252");
+    ASSERT_NE(cd, reinterpret_cast<iconv_t>(-1));
+    std::string all;
+    int free = 0;
+    for (int b = 0; b < 256; ++b) {
+        char in = static_cast<char>(b), out[4] = {};
+        char* ip = &in;
+        char* op = out;
+        std::size_t il = 1, ol = sizeof out;
+        const bool mapped = iconv(cd, &ip, &il, &op, &ol) != static_cast<std::size_t>(-1);
+        const char16_t expected =
+            mapped ? static_cast<char16_t>(static_cast<unsigned char>(out[0]) | static_cast<unsigned char>(out[1]) << 8)
+                   : static_cast<char16_t>(b);
+        free += !mapped;
+        EXPECT_EQ(Windows1252ToUtf16(std::string(1, in)), std::u16string(1, expected)) << b;
+        all += in;
+    }
+    iconv_close(cd);
+    EXPECT_EQ(free, 5);
+    EXPECT_EQ(Windows1252ToUtf16(all).size(), 256u);
+}
+
 TEST(BaseDecimal, Texts)
 {
     EXPECT_EQ(DecimalText(0), u"0");

@@ -111,4 +111,58 @@ inline std::string RunsText(const RecordList& list)
     return out;
 }
 
+// Books with contacts in many shapes: optional and reordered parts,
+// services inside telephony, unknown elements and attributes, escaped
+// values, numbers outside telephony and after the contact, nested contacts.
+inline std::string GeneratedBook()
+{
+    const char* categories[] = {"", "<category />", "<category>0</category>", "<category>1</category>"};
+    const char* persons[] = {"", "<person><realName>Anna Groß</realName></person>",
+                             "<person><imageURL>file:///p.jpg</imageURL><realName>B|\\n</realName></person>",
+                             "<realName>ohne person</realName>"};
+    const char* phones[] = {"", "<telephony nid=\"2\"><number type=\"home\" prio=\"1\" id=\"0\">030 1</number>"
+                                "<number type=\"a|b\\c\" x=\"y\" id=\"1\">0171</number></telephony>",
+                            "<telephony><services><email>w@x</email></services><number prio=\"1\">**41</number>"
+                            "</telephony>",
+                            "<number type=\"work\">0555</number>"};
+    const char* services[] = {"", "<services />",
+                              "<services nid=\"2\"><email classifier=\"private\" id=\"0\">a@b</email>"
+                              "<email id=\"1\">c@d</email></services>"};
+    const char* rests[] = {"<setup /><features doorphone=\"0\" /><mod_time>1</mod_time><uniqueid>7</uniqueid>",
+                           "<carddav_uid>U</carddav_uid><uniqueid>8</uniqueid><features />"};
+    std::string book = "<phonebooks><phonebook name=\"G\">";
+    int i = 0;
+    for (const char* c : categories)
+        for (const char* p : persons)
+            for (const char* t : phones)
+                for (const char* s : services)
+                    for (const char* r : rests) {
+                        const std::string contact = std::string("<contact>") + c + p + t + s + r + "</contact>";
+                        // Every fifth one in a group, with a number after it.
+                        book += ++i % 5 ? contact : "<group>" + contact + "<number>0999</number></group>";
+                    }
+    return book + "<contact><contact><realName>innen</realName></contact><number>1</number></contact>"
+                  "</phonebook></phonebooks>";
+}
+
+// Every book the round trips run over: real exports (when present), the
+// example books, the generated shapes.
+inline std::vector<std::pair<std::string, RecordList>> Books()
+{
+    std::vector<std::pair<std::string, RecordList>> books;
+    namespace fs = std::filesystem;
+    std::vector<fs::path> files;
+    const fs::path real = nwtest::SharedTestData() / "real";
+    if (fs::is_directory(real))
+        for (const auto& e : fs::directory_iterator(real))
+            if (e.path().extension() == ".xml")
+                files.push_back(e.path());
+    for (const auto& e : fs::directory_iterator(fs::path(NW_EXAMPLES_DIR)))
+        files.push_back(e.path());
+    for (const fs::path& f : files)
+        books.emplace_back(f.filename().string(), LoadRecords(f));
+    books.emplace_back("generated", LoadText(GeneratedBook()));
+    return books;
+}
+
 }  // namespace nwtest
