@@ -26,6 +26,19 @@ enum PanelWidget : int {
     MoveButtonWidget = 13,
     DeleteButtonWidget = 14,
     ContactListWidget = 15,
+    // Beyond the window's own widgets (0 to 35, the information window's
+    // included): the entries of the list's context menu, the find bar over
+    // the list, and the list's row activation (double click, Return), each
+    // reported as a widget event of its own number.
+    CheckMenuEntry = 36,
+    EditMenuEntry = 37,
+    NewContactMenuEntry = 38,
+    MarkDuplicatesMenuEntry = 39,
+    MergeMenuEntry = 40,
+    ExportMenuEntry = 41,
+    FindFieldWidget = 42,
+    FindCountWidget = 43,
+    RowActivatedEvent = 44,
 };
 constexpr int PanelWidgetOffset = 16;
 
