@@ -54,8 +54,5 @@ int Run();
 bool HandleEvent(ui::Event event);
 // Waits for events and handles them until the loop ends.
 void RunEventLoop();
-// Handles the events already waiting, without blocking; false as soon as one
-// of them ended the loop.
-bool HandlePendingEvents();
 
 }  // namespace app

@@ -17,8 +17,10 @@
 #endif
 
 namespace app {
+namespace {
 
-std::u16string BuildToolText()
+// The compiler's name and version: "GCC v12.2".
+std::u16string ToolText()
 {
 #if defined(__clang__)
     return u"Clang v" + DecimalText(__clang_major__) + u"." + DecimalText(__clang_minor__);
@@ -29,7 +31,10 @@ std::u16string BuildToolText()
 #endif
 }
 
-std::u16string BuildArchitectureText() { return sizeof(void*) == 8 ? u"64" : u"86"; }
+// The word size: "64" or "86".
+std::u16string ArchitectureText() { return sizeof(void*) == 8 ? u"64" : u"86"; }
+
+}  // namespace
 
 std::int64_t BuildDate()
 {
@@ -41,7 +46,7 @@ std::u16string BuildDirectoryText() { return Utf8ToUtf16(NW_BUILD_DIRECTORY); }
 
 std::u16string BuildInformationText()
 {
-    return u"     [" + BuildToolText() + u" (x" + BuildArchitectureText() + u")" + u"  -  Unicode" + u"  -  " +
+    return u"     [" + ToolText() + u" (x" + ArchitectureText() + u")" + u"  -  Unicode" + u"  -  " +
            DateMask(u"%dd.%mm.%yyyy", BuildDate()) + u"  -  " + BuildDirectoryText() + u"]";
 }
 

@@ -11,11 +11,8 @@ constexpr const char16_t* ProgramTitle = u"Nummernwerk  v1.10";
 // "     [<tool> v<major>.<minor> (x64)  -  Unicode  -  <dd.mm.yyyy>  -  <dir>]"
 std::u16string BuildInformationText();
 
-// The pieces, for tests: compiler name and version ("GCC v12.2"), the word
-// size ("64" or "86"), the build date (seconds as DateFromParts gives them)
-// and the name of the build directory.
-std::u16string BuildToolText();
-std::u16string BuildArchitectureText();
+// The build date (seconds as DateFromParts gives them) and the name of the
+// build directory.
 std::int64_t BuildDate();
 std::u16string BuildDirectoryText();
 

@@ -1,9 +1,9 @@
-// The event loop: every button press goes through one table from widget
+// The event loop: every button press goes through a table from widget
 // number to the operation behind it.
 #include "app/app.h"
 #include "app/information_window.h"
-#include "app/main_window.h"
 #include "app/unsaved_changes.h"
+#include "phonebook/panel.h"
 #include "phonebook/phonebook.h"
 
 namespace app {
@@ -45,27 +45,49 @@ bool MayEnd()
     return SettleUnsavedChanges(1) && SettleUnsavedChanges(2);
 }
 
+// A widget and the operation it starts.
+template <typename Widget>
 struct Dispatch {
-    int widget;
+    Widget widget;
     void (*action)(int argument);
-    int argument;  // the panel for the panel operations
 };
 
-// clang-format off
-constexpr Dispatch DispatchTable[] = {
-    {InPanel(1, NewButton),    NewAfterAsking,   1}, {InPanel(2, NewButton),    NewAfterAsking,   2},
-    {InPanel(1, LoadButton),   LoadAfterAsking,  1}, {InPanel(2, LoadButton),   LoadAfterAsking,  2},
-    {InPanel(1, SaveButton),   SavePhonebook,    1}, {InPanel(2, SaveButton),   SavePhonebook,    2},
-    {InPanel(1, TickButton),   TickMarkedRows,   1}, {InPanel(2, TickButton),   TickMarkedRows,   2},
-    {InPanel(1, UntickButton), UntickMarkedRows, 1}, {InPanel(2, UntickButton), UntickMarkedRows, 2},
-    {InPanel(1, CopyButton),   CopyContacts,     1}, {InPanel(2, CopyButton),   CopyContacts,     2},
-    {InPanel(1, MoveButton),   MoveContacts,     1}, {InPanel(2, MoveButton),   MoveContacts,     2},
-    {InPanel(1, DeleteButton), DeleteContacts,   1}, {InPanel(2, DeleteButton), DeleteContacts,   2},
-    {InPanel(1, NameField),    MarkPanelChanged, 1}, {InPanel(2, NameField),    MarkPanelChanged, 2},
-    {ToolTipCheckBox,          SetToolTipFromCheckBox, 0},
-    {CloseInformationButton,   CloseInformation,       0},
+// The panel's buttons and its Name field: each starts its operation for its
+// own panel.
+constexpr Dispatch<PanelWidget> PanelDispatchTable[] = {
+    {NewButtonWidget, NewAfterAsking},
+    {LoadButtonWidget, LoadAfterAsking},
+    {SaveButtonWidget, SavePhonebook},
+    {TickButtonWidget, TickMarkedRows},
+    {UntickButtonWidget, UntickMarkedRows},
+    {CopyButtonWidget, CopyContacts},
+    {MoveButtonWidget, MoveContacts},
+    {DeleteButtonWidget, DeleteContacts},
+    {NameFieldWidget, MarkPanelChanged},
 };
-// clang-format on
+
+// The information window's widgets.
+constexpr Dispatch<int> WindowDispatchTable[] = {
+    {ToolTipCheckBox, SetToolTipFromCheckBox},
+    {CloseInformationButton, CloseInformation},
+};
+
+// Starts what the widget stands for; nothing for a widget without an
+// operation.
+void StartOperation(int widget)
+{
+    for (int panel = 1; panel <= 2; ++panel)
+        for (const auto& entry : PanelDispatchTable)
+            if (PanelWidgetNumber(panel, entry.widget) == widget) {
+                entry.action(panel);
+                return;
+            }
+    for (const auto& entry : WindowDispatchTable)
+        if (entry.widget == widget) {
+            entry.action(0);
+            return;
+        }
+}
 
 }  // namespace
 
@@ -78,16 +100,9 @@ bool HandleEvent(ui::Event event)
             return true;
         }
         return !MayEnd();
-    case ui::Event::Widget: {
-        const int widget = ui::EventWidget();
-        for (const Dispatch& entry : DispatchTable) {
-            if (entry.widget == widget) {
-                entry.action(entry.argument);
-                break;
-            }
-        }
+    case ui::Event::Widget:
+        StartOperation(ui::EventWidget());
         return true;
-    }
     default:
         return true;
     }
@@ -97,14 +112,6 @@ void RunEventLoop()
 {
     while (HandleEvent(ui::WaitForEvent())) {
     }
-}
-
-bool HandlePendingEvents()
-{
-    for (ui::Event event = ui::PollEvent(); event != ui::Event::None; event = ui::PollEvent())
-        if (!HandleEvent(event))
-            return false;
-    return true;
 }
 
 }  // namespace app

@@ -30,16 +30,16 @@ struct PanelFrame {
 };
 
 constexpr PanelFrame Panels[] = {
-    {PanelContainer, 10, 10, 800, 900, u"Telefonbuch 1"},
-    {PanelContainer + PanelOffset, 820, 10, 800, 900, u"Telefonbuch 2"},
+    {PanelWidgetNumber(1, PanelContainerWidget), 10, 10, 800, 900, u"Telefonbuch 1"},
+    {PanelWidgetNumber(2, PanelContainerWidget), 820, 10, 800, 900, u"Telefonbuch 2"},
 };
 
 enum class Kind { Label, Button, Field, List };
 
 // One line per widget of a panel, in creation order; positions inside the
 // panel. Only the "A +" button differs in x between the panels.
-struct PanelWidget {
-    int number;  // in panel 1
+struct WidgetLine {
+    PanelWidget widget;
     Kind kind;
     int x1, x2;  // x in panel 1, in panel 2
     int y, width, height;
@@ -49,23 +49,23 @@ struct PanelWidget {
 };
 
 // clang-format off
-constexpr PanelWidget Widgets[] = {
-    //  number        kind          x1   x2    y  width height text           font         text       background
-    {PanelTitle,   Kind::Label,   10,  10,  10, 120,  26, nullptr,         HeadingFont, Red,       PanelGrey},
-    {CountLabel,   Kind::Label,  130, 130,  10,  90,  26, u" Anz.: 0",     NormalFont,  Blue,      PanelGrey},
-    {NewButton,    Kind::Button, 220, 220,  10,  40,  24, u"Neu",          NormalFont,  System,    System},
-    {LoadButton,   Kind::Button, 265, 265,  10,  55,  24, u"Laden",        NormalFont,  System,    System},
-    {SaveButton,   Kind::Button, 325, 325,  10,  80,  24, u"Speichern",    NormalFont,  System,    System},
-    {NameCaption,  Kind::Label,   10,  10,  45,  50,  24, u"Name:",        NormalFont,  Blue,      PanelGrey},
-    {NameField,    Kind::Field,   60,  60,  45, 120,  24, u"",             NormalFont,  FieldText, PanelGrey},
-    {FileCaption,  Kind::Label,  190, 190,  45,  45,  24, u"Datei:",       NormalFont,  Blue,      PanelGrey},
-    {FileField,    Kind::Field,  235, 235,  45, 555,  24, u"",             NormalFont,  FieldText, PanelGrey},
-    {TickButton,   Kind::Button, 430, 435,  10,  40,  24, u"A +",          NormalFont,  System,    System},
-    {UntickButton, Kind::Button, 475, 475,  10,  40,  24, u"A -",          NormalFont,  System,    System},
-    {CopyButton,   Kind::Button, 540, 540,  10,  75,  24, u"Kopieren",     NormalFont,  System,    System},
-    {MoveButton,   Kind::Button, 620, 620,  10,  95,  24, u"Verschieben",  NormalFont,  System,    System},
-    {DeleteButton, Kind::Button, 720, 720,  10,  70,  24, u"Löschen",      NormalFont,  System,    System},
-    {ContactList,  Kind::List,     0,   0,  75, 798, 823, u"",             ListFont,    System,    System},
+constexpr WidgetLine Widgets[] = {
+    //  widget             kind          x1   x2    y  width height text           font         text       background
+    {PanelTitleWidget,    Kind::Label,   10,  10,  10, 120,  26, nullptr,        HeadingFont, Red,       PanelGrey},
+    {CountLabelWidget,    Kind::Label,  130, 130,  10,  90,  26, u" Anz.: 0",    NormalFont,  Blue,      PanelGrey},
+    {NewButtonWidget,     Kind::Button, 220, 220,  10,  40,  24, u"Neu",         NormalFont,  System,    System},
+    {LoadButtonWidget,    Kind::Button, 265, 265,  10,  55,  24, u"Laden",       NormalFont,  System,    System},
+    {SaveButtonWidget,    Kind::Button, 325, 325,  10,  80,  24, u"Speichern",   NormalFont,  System,    System},
+    {NameCaptionWidget,   Kind::Label,   10,  10,  45,  50,  24, u"Name:",       NormalFont,  Blue,      PanelGrey},
+    {NameFieldWidget,     Kind::Field,   60,  60,  45, 120,  24, u"",            NormalFont,  FieldText, PanelGrey},
+    {FileCaptionWidget,   Kind::Label,  190, 190,  45,  45,  24, u"Datei:",      NormalFont,  Blue,      PanelGrey},
+    {FileFieldWidget,     Kind::Field,  235, 235,  45, 555,  24, u"",            NormalFont,  FieldText, PanelGrey},
+    {TickButtonWidget,    Kind::Button, 430, 435,  10,  40,  24, u"A +",         NormalFont,  System,    System},
+    {UntickButtonWidget,  Kind::Button, 475, 475,  10,  40,  24, u"A -",         NormalFont,  System,    System},
+    {CopyButtonWidget,    Kind::Button, 540, 540,  10,  75,  24, u"Kopieren",    NormalFont,  System,    System},
+    {MoveButtonWidget,    Kind::Button, 620, 620,  10,  95,  24, u"Verschieben", NormalFont,  System,    System},
+    {DeleteButtonWidget,  Kind::Button, 720, 720,  10,  70,  24, u"Löschen",     NormalFont,  System,    System},
+    {ContactListWidget,   Kind::List,     0,   0,  75, 798, 823, u"",            ListFont,    System,    System},
 };
 // clang-format on
 
@@ -84,24 +84,24 @@ constexpr ListColumn Columns[] = {
 };
 
 struct ToolTip {
-    int button;  // in panel 1; panel 2's buttons get the same text
+    PanelWidget button;  // panel 2's buttons get the same text
     const char16_t* text;
 };
 
 constexpr ToolTip ToolTips[] = {
-    {NewButton, u"Neues Telefonbuch anlegen."},
-    {LoadButton, u"Vorhandenes Telefonbuch aus XML-Datei einlesen."},
-    {SaveButton, u"Aktuelles Telefonbuch in XML-Datei schreiben. Mit Zusatz '_NEU.xml'."},
-    {TickButton, u"Bei allen markierten Einträgen, die Auswahl setzen."},
-    {UntickButton, u"Bei allen markierten Einträgen, die Auswahl löschen."},
-    {CopyButton, u"Alle ausgewählten Einträge kopieren."},
-    {MoveButton, u"Alle ausgewählten Einträge verschieben."},
-    {DeleteButton, u"Alle ausgewählten Einträge löschen."},
+    {NewButtonWidget, u"Neues Telefonbuch anlegen."},
+    {LoadButtonWidget, u"Vorhandenes Telefonbuch aus XML-Datei einlesen."},
+    {SaveButtonWidget, u"Aktuelles Telefonbuch in XML-Datei schreiben. Mit Zusatz '_NEU.xml'."},
+    {TickButtonWidget, u"Bei allen markierten Einträgen, die Auswahl setzen."},
+    {UntickButtonWidget, u"Bei allen markierten Einträgen, die Auswahl löschen."},
+    {CopyButtonWidget, u"Alle ausgewählten Einträge kopieren."},
+    {MoveButtonWidget, u"Alle ausgewählten Einträge verschieben."},
+    {DeleteButtonWidget, u"Alle ausgewählten Einträge löschen."},
 };
 
-void CreateWidget(const PanelWidget& w, int panel, const PanelFrame& frame)
+void CreateWidget(const WidgetLine& w, int panel, const PanelFrame& frame)
 {
-    const int number = InPanel(panel, w.number);
+    const int number = PanelWidgetNumber(panel, w.widget);
     const int x = panel == 1 ? w.x1 : w.x2;
     const std::u16string text = w.text ? w.text : frame.title;
     switch (w.kind) {
@@ -133,8 +133,8 @@ void BuildPanel(int panel)
     const PanelFrame& frame = Panels[panel - 1];
     ui::Container(frame.container, frame.x, frame.y, frame.width, frame.height, ui::ContainerFlatBorder);
     ui::SetWidgetColour(frame.container, ui::ColourBackground, PanelGrey);
-    for (const PanelWidget& widget : Widgets)
-        CreateWidget(widget, panel, frame);
+    for (const WidgetLine& line : Widgets)
+        CreateWidget(line, panel, frame);
     ui::CloseContainerList();
 }
 
@@ -181,17 +181,17 @@ std::u16string PanelTitleText(int panel)
 
 std::vector<int> MainWindowTabOrder()
 {
-    std::vector<const PanelWidget*> focusable;
-    for (const PanelWidget& w : Widgets)
+    std::vector<const WidgetLine*> focusable;
+    for (const WidgetLine& w : Widgets)
         if (w.kind != Kind::Label)
             focusable.push_back(&w);
-    std::stable_sort(focusable.begin(), focusable.end(), [](const PanelWidget* a, const PanelWidget* b) {
+    std::stable_sort(focusable.begin(), focusable.end(), [](const WidgetLine* a, const WidgetLine* b) {
         return std::tie(a->y, a->x1) < std::tie(b->y, b->x1);
     });
     std::vector<int> order;
     for (int panel = 1; panel <= 2; ++panel)
-        for (const PanelWidget* w : focusable)
-            order.push_back(InPanel(panel, w->number));
+        for (const WidgetLine* w : focusable)
+            order.push_back(PanelWidgetNumber(panel, w->widget));
     return order;
 }
 
@@ -217,7 +217,7 @@ void BuildMainWindow(const std::u16string& title, bool toolTips)
     if (toolTips)
         for (int panel = 1; panel <= 2; ++panel)
             for (const ToolTip& tip : ToolTips)
-                ui::AttachToolTip(InPanel(panel, tip.button), tip.text);
+                ui::AttachToolTip(PanelWidgetNumber(panel, tip.button), tip.text);
 }
 
 }  // namespace app

@@ -1,32 +1,13 @@
 #pragma once
-// The main window: two identical phonebook panels side by side.
+// The main window: two identical phonebook panels side by side, their
+// widgets numbered as phonebook/panel.h says.
 #include <cstdint>
 #include <string>
 #include <vector>
 
+#include "phonebook/panel.h"
+
 namespace app {
-
-// Widget numbers of panel 1; panel 2's are PanelOffset higher.
-constexpr int PanelOffset = 16;
-constexpr int PanelContainer = 0;
-constexpr int PanelTitle = 1;
-constexpr int CountLabel = 2;
-constexpr int NewButton = 3;
-constexpr int LoadButton = 4;
-constexpr int SaveButton = 5;
-constexpr int NameCaption = 6;
-constexpr int NameField = 7;
-constexpr int FileCaption = 8;
-constexpr int FileField = 9;
-constexpr int TickButton = 10;
-constexpr int UntickButton = 11;
-constexpr int CopyButton = 12;
-constexpr int MoveButton = 13;
-constexpr int DeleteButton = 14;
-constexpr int ContactList = 15;
-
-// The widget number of a panel 1 widget in panel 1 or 2.
-constexpr int InPanel(int panel, int widget) { return widget + (panel - 1) * PanelOffset; }
 
 constexpr int MainWindowWidth = 1630;
 constexpr int MainWindowHeight = 920;

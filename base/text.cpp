@@ -142,9 +142,80 @@ std::u16string Latin1ToUtf16(std::string_view latin1)
     return out;
 }
 
+std::u16string Windows1252ToUtf16(std::string_view bytes)
+{
+    static constexpr char16_t High[32] = {
+        0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+        0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+        0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
+    };
+    std::u16string out(bytes.size(), u'\0');
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        const unsigned char b = static_cast<unsigned char>(bytes[i]);
+        out[i] = b >= 0x80 && b < 0xA0 ? High[b - 0x80] : b;
+    }
+    return out;
+}
+
 std::u16string DecimalText(long long value)
 {
     char buf[32];
     const int len = std::snprintf(buf, sizeof buf, "%lld", value);
     return std::u16string(buf, buf + len);
+}
+bool IsXmlCharacter(char32_t c)
+{
+    if (c < 0x20)
+        return c == u'\t' || c == u'\n' || c == u'\r';
+    return c <= 0xD7FF || (c >= 0xE000 && c <= 0xFFFD) || (c >= 0x10000 && c <= 0x10FFFF);
+}
+
+namespace {
+
+// The length (1, or 2 for a surrogate pair) of the character at text[i], and
+// in fits whether XML can hold it.
+std::size_t CharacterAt(std::u16string_view text, std::size_t i, bool& fits)
+{
+    const char16_t c = text[i];
+    if (c >= 0x20 && c < 0xD800) {  // by far the most common case
+        fits = true;
+        return 1;
+    }
+    if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
+        fits = IsXmlCharacter(0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00));
+        return 2;
+    }
+    fits = IsXmlCharacter(c);
+    return 1;
+}
+
+}  // namespace
+
+bool HoldsNonXmlCharacters(std::u16string_view text)
+{
+    for (std::size_t i = 0; i < text.size();) {
+        if (text[i] >= 0x20 && text[i] < 0xD800) {
+            ++i;
+            continue;
+        }
+        bool fits = true;
+        i += CharacterAt(text, i, fits);
+        if (!fits)
+            return true;
+    }
+    return false;
+}
+
+std::u16string WithoutNonXmlCharacters(std::u16string_view text)
+{
+    std::u16string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size();) {
+        bool fits = true;
+        const std::size_t length = CharacterAt(text, i, fits);
+        if (fits)
+            out.append(text.substr(i, length));
+        i += length;
+    }
+    return out;
 }

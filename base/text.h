@@ -21,7 +21,24 @@ bool IsValidUtf8(std::string_view bytes);
 // ISO-8859-1: each byte is the code point of the same value.
 std::u16string Latin1ToUtf16(std::string_view latin1);
 
+// Windows-1252, the code page of German Windows: ISO-8859-1 except for
+// 80..9F, which hold the euro sign, typographic quotes, dashes and a few
+// letters. The five bytes the code page leaves free (81, 8D, 8F, 90, 9D)
+// stand for the code points of the same value, as browsers read them.
+std::u16string Windows1252ToUtf16(std::string_view bytes);
+
 std::u16string DecimalText(long long value);
+
+// True for a character that an XML 1.0 document can hold: tab, line feed,
+// carriage return, U+0020 to U+D7FF, U+E000 to U+FFFD and U+10000 to
+// U+10FFFF. Every other character (the other control characters, U+FFFE,
+// U+FFFF, a surrogate standing alone) makes a file that no parser reads.
+bool IsXmlCharacter(char32_t c);
+// Whether text holds a character IsXmlCharacter refuses; a surrogate pair
+// counts as the one character it stands for.
+bool HoldsNonXmlCharacters(std::u16string_view text);
+// text without those characters.
+std::u16string WithoutNonXmlCharacters(std::u16string_view text);
 
 // Building blocks for encoders with loops of their own (the XML writer).
 

@@ -16,12 +16,9 @@
 #include "phonebook/core.h"
 #include "phonebook/panel.h"
 #include "phonebook/phonebook.h"
+#include "tests/phonebook_checks.h"
 #include "ui/toolkit.h"
 #include "xml/xml.h"
-
-#include <expat.h>
-
-#include <time.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -32,57 +29,11 @@
 
 namespace {
 
+using nwbench::BareExpatParse;
+using nwbench::CpuTimer;
+using nwbench::Median;
+
 constexpr int Runs = 5;
-
-// Processor time of the calling thread, user and system, in seconds.
-double ThreadSeconds()
-{
-    timespec ts{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
-    return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) * 1e-9;
-}
-
-// The stopwatch of every figure: processor time, not wall-clock time.
-class CpuTimer {
-public:
-    CpuTimer() : start_(ThreadSeconds()) {}
-    double seconds() const { return ThreadSeconds() - start_; }
-    void restart() { start_ = ThreadSeconds(); }
-
-private:
-    double start_;
-};
-
-void XMLCALL NoStart(void*, const XML_Char*, const XML_Char**) {}
-void XMLCALL NoEnd(void*, const XML_Char*) {}
-void XMLCALL NoText(void*, const XML_Char*, int) {}
-
-// Reads the file in 16 KiB pieces straight into Expat's buffer, as the
-// library does, with empty handlers.
-bool BareExpatParse(const std::string& path)
-{
-    std::FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f)
-        return false;
-    XML_Parser parser = XML_ParserCreate(nullptr);
-    XML_SetElementHandler(parser, NoStart, NoEnd);
-    XML_SetCharacterDataHandler(parser, NoText);
-    bool ok = true;
-    for (;;) {
-        void* buffer = XML_GetBuffer(parser, 16384);
-        const std::size_t got = std::fread(buffer, 1, 16384, f);
-        const bool last = got < 16384;
-        if (XML_ParseBuffer(parser, static_cast<int>(got), last) != XML_STATUS_OK) {
-            ok = false;
-            break;
-        }
-        if (last)
-            break;
-    }
-    XML_ParserFree(parser);
-    std::fclose(f);
-    return ok;
-}
 
 void MakePanel(int panel, int x)
 {
@@ -244,15 +195,6 @@ Figures Measure(int contacts, const std::string& folder)
     std::filesystem::remove(path + "_Formatiert.xml");
     std::filesystem::remove(folder + "/ziel_NEU.xml");
     return f;
-}
-
-double Median(std::vector<double> values)
-{
-    if (values.empty())
-        return 0;
-    std::sort(values.begin(), values.end());
-    const std::size_t n = values.size();
-    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
 }
 
 // Peak memory of one LoadPhonebook, above what the process held before it,

@@ -609,6 +609,15 @@ RecordList::Node* AppendNewContact(RecordList& list, Contact& fields, std::u16st
     return contact;
 }
 
+void EraseContact(RecordList& list, RecordList::Node* contact)
+{
+    if (!contact)
+        return;
+    Node* n = list.Erase(contact);
+    while (n && !IsContact(n))
+        n = list.Erase(n);
+}
+
 std::vector<const RecordList::Node*> UnknownRecords(const Contact& contact)
 {
     std::vector<const Node*> unknown;

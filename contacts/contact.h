@@ -137,6 +137,11 @@ bool WriteContact(RecordList& list, Contact& fields);
 // one; fields.from and the nodes are set to the new records.
 RecordList::Node* AppendNewContact(RecordList& list, Contact& fields, std::u16string_view nr, std::int32_t depth);
 
+// Removes the contact whose "contact" record is contact: that record and
+// every record after it up to the next "contact" record. Nothing happens for
+// nullptr.
+void EraseContact(RecordList& list, RecordList::Node* contact);
+
 // The records of the contact's run that no field stands for and that are no
 // "person", "telephony" or "services" record: what writing back leaves as
 // it is (setup, features, carddav_uid, a second realName, ...).

@@ -6,8 +6,9 @@
 // Input: the first three bytes steer the transfers (byte 0: bits 0-3 the
 // number of transfers, bits 4-5 how the second list starts: empty, the frame
 // of a new phonebook, or a copy of the first; bit 6 a "|" and "\" in the
-// phonebook name; bytes 1 and 2 seed the choice of transfers). The rest is
-// the file, so the XML fuzzer's corpus feeds this target as it is.
+// phonebook name, bit 7 characters XML cannot hold in it; bytes 1 and 2 seed
+// the choice of transfers). The rest is the file, so the XML fuzzer's corpus
+// feeds this target as it is.
 //
 // Checked:
 // - every element of the loaded tree became one record, in pre-order, with
@@ -19,9 +20,13 @@
 // - the rebuilt document is made, written, and the written file loads without
 //   error, with every record of the list as one element in the same order
 //   (after the frame a list without one gets), the same names, attributes
-//   (the phonebook name replaced), texts, and the same contact rows.
+//   (the phonebook name replaced, without the characters XML cannot hold,
+//   which are reported), texts, and the same contact rows;
+// - every contact keeps the nesting of its records among themselves.
 #include "phonebook/core.h"
+#include "base/text.h"
 #include "contacts/records.h"
+#include "tests/phonebook_checks.h"
 #include "xml/xml.h"
 
 #include <cstdint>
@@ -133,6 +138,29 @@ std::vector<long> ParentsByDepth(const std::vector<std::int32_t>& depths)
             open.pop_back();
         parents[i] = open.empty() ? -1 : static_cast<long>(open.back());
         open.push_back(i);
+    }
+    return parents;
+}
+
+// For every record from the first contact on: the index of its parent among
+// the records of its own contact (the contact and those after it up to the
+// next), -1 when the parent lies outside them.
+template <typename Records>
+std::vector<long> ParentsWithinContacts(const Records& records)
+{
+    std::vector<long> parents;
+    std::vector<std::pair<long, std::int32_t>> open;  // index and depth
+    long i = -1;
+    for (const NodeRecord& r : records) {
+        ++i;
+        if (r.name == u"contact")
+            open.clear();
+        else if (parents.empty())
+            continue;
+        while (!open.empty() && open.back().second >= r.depth)
+            open.pop_back();
+        parents.push_back(open.empty() ? -1 : open.back().first);
+        open.push_back({i, r.depth});
     }
     return parents;
 }
@@ -280,6 +308,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const int transfers = data[0] & 15;
     const int startMode = (data[0] >> 4) & 3;
     const bool oddName = data[0] & 0x40;
+    const bool unwritableName = data[0] & 0x80;
     Rng rng{(static_cast<std::uint32_t>(data[1]) << 8 | data[2]) * 2654435761u | 1u};
     data += 3;
     size -= 3;
@@ -354,9 +383,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     std::u16string name = phonebookName;
     if (oddName)
         name += u" |a\\|b\"<&>'\u00e4";
+    if (unwritableName)
+        name += std::u16string{u'\u0001', u'x', 0xFFFE, 0xD800};
+    const std::u16string written = WithoutNonXmlCharacters(name);
 
     Check(XmlCreateDocument(1, XmlEncoding::Utf8) != nullptr, "no new document");
-    Check(BuildPhonebookDocument(1, b, name), "document not rebuilt");
+    RebuildReport report;
+    Check(BuildPhonebookDocument(1, b, name, &report), "document not rebuilt");
+    if (report.levels > static_cast<std::size_t>(XmlMaxLoadDepth)) {
+        XmlFreeDocument(1);
+        return 0;  // nested deeper than a load reads: the program does not save it
+    }
     XmlFormat(1, XmlFormatReformat, 3);
     XmlFormat(1, XmlFormatLf, 3);
     const std::string out = g_dir + "/out.xml";
@@ -379,13 +416,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     // when the list does not begin with a top-level record.
     std::vector<Origin> expectedOrigins;
     const RecordList::Node* first = b.FirstNode();
-    if (!first || (first->record.depth > 0 && first->record.name != u"phonebooks")) {
+    if (!first || (first->record.name != u"phonebooks" && (first->record.depth > 0 || first->unit != 0))) {
         NodeRecord phonebooks;
         phonebooks.name = u"phonebooks";
         expectedOrigins.push_back({phonebooks, -3});
         NodeRecord phonebook;
         phonebook.name = u"phonebook";
-        phonebook.attributes = FrameAttributes(name);
+        phonebook.attributes = FrameAttributes(written);
         expectedOrigins.push_back({phonebook, -4});
     }
     for (const Origin& o : mb.Flat())
@@ -404,7 +441,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         std::vector<AttributePair> pairs = SplitAttributes(want.attributes);
         for (AttributePair& p : pairs)
             if (want.name == u"phonebook" && p.name == u"name") {
-                p.value = name;
+                p.value = written;
                 anyPhonebookName = true;
             }
         Check(SamePairs(SplitAttributes(got.attributes), pairs), "attributes changed");
@@ -419,7 +456,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             Check(Words(got.text) == Words(want.text), "text changed");
     }
     if (anyPhonebookName)
-        Check(reloadedName == name, "phonebook name not written");
+        Check(reloadedName == written, "phonebook name not written");
+    // Records of a loaded file hold only characters XML can hold; the name
+    // is the one place left.
+    Check(report.leftOut.size() == (anyPhonebookName && written != name ? 1u : 0u), "left-out characters not reported");
 
     // An element with text that had no child element where it came from gets
     // none in the file: its text would come back with blanks around it. The
@@ -432,6 +472,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     for (const NodeRecord& r : c)
         depthsC.push_back(r.depth);
     const std::vector<long> parentC = ParentsByDepth(depthsC);
+
+    Check(ParentsWithinContacts(c) == ParentsWithinContacts(expected), "a contact's records nest otherwise");
     for (std::size_t k = 0; k < parentC.size(); ++k) {
         const long p = parentC[k];
         if (p <= 0)

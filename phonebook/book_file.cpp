@@ -103,11 +103,19 @@ WriteOutcome WritePhonebook(int document, const RecordList& records, const std::
 {
     // Pages for the document, some hundred and fifty bytes a record.
     HeapWarmer warmer(records.Size() * 150);
-    if (!BuildPhonebookDocument(document, records, phonebookName))
+    RebuildReport report;
+    if (!BuildPhonebookDocument(document, records, phonebookName, &report))
         return {false, FileWriteReason(ENOMEM), {}};
+    // Nested deeper than a load accepts, the file would not load again.
+    if (report.levels > static_cast<std::size_t>(XmlMaxLoadDepth))
+        return {false, u"zu tief verschachtelt", {}};
     // Re-indented by 3 with line feeds: one pass with both flags gives the
     // bytes of a reformat followed by a pass that makes every line break a
     // line feed, with one walk over the tree instead of two.
     XmlFormat(document, XmlFormatReformat | XmlFormatLf, 3);
-    return WriteDocument(document, target);
+    WriteOutcome outcome = WriteDocument(document, target);
+    if (outcome.written && !report.leftOut.empty())
+        outcome.messages.push_back(
+            {u"Information", LeftOutCharactersMessage(records, report.leftOut), MessageIcon::Information});
+    return outcome;
 }

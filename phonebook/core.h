@@ -36,21 +36,10 @@ std::u16string FurtherIgnoredNodesMessage(long long count);
 
 // Contact rows -------------------------------------------------------------------
 
-struct ContactRow {
-    std::u16string nr;
-    std::u16string id;
-    std::u16string name;
-    std::u16string telefon;
-    RecordList::Node* contact = nullptr;  // the row's "contact" record
-};
-
-// One row per record named "contact", in list order. "uniqueid", "realName"
-// and "number" records count for the nearest "contact" record before them.
-std::vector<ContactRow> BuildContactRows(const RecordList& records);
-
-// The same rows without keeping them: calls
-// visit(contact node, nr, id, name, telefon) once per row, in list order. The
-// views last only for the call.
+// One row per record named "contact", in list order: calls
+// visit(contact node, nr, id, name, telefon) once per row. "uniqueid",
+// "realName" and "number" records count for the nearest "contact" record
+// before them. The views last only for the call.
 template <typename Visit>
 void ForEachContactRow(const RecordList& records, Visit visit)
 {
@@ -119,14 +108,46 @@ RecordList::Node* MoveContactRecords(RecordList& source, RecordList::Node* conta
 
 // Rebuilding a document ----------------------------------------------------------
 
+// Where a rebuild left out characters that XML cannot hold
+// (HoldsNonXmlCharacters): the Name field, or a field of one record.
+struct LeftOutCharacters {
+    enum class Field { NameField, ElementName, AttributeName, AttributeValue, Text };
+    Field field = Field::NameField;
+    const RecordList::Node* record = nullptr;   // nullptr for the Name field
+    const RecordList::Node* contact = nullptr;  // the contact the record counts for; nullptr before the first
+    std::u16string attribute;                   // for an attribute's value: its name as written
+};
+
 // Creates one element from one record as the last child of parent. A
-// "phonebook" element's "name" attribute takes phonebookName. Returns the
-// element, or nullptr when the library could not make it.
+// "phonebook" element's "name" attribute takes phonebookName. Characters XML
+// cannot hold are left out of every name and text. Returns the element, or
+// nullptr when the library could not make it or a name is no XML name even
+// without those characters.
 XmlNode* AddRecordElement(XmlNode* parent, std::u16string_view name, std::u16string_view attributes,
                           std::u16string_view text, const std::u16string& phonebookName);
 
+// What a rebuild found that the caller may have to tell or act on.
+struct RebuildReport {
+    std::vector<LeftOutCharacters> leftOut;  // in document order, the Name field first
+    std::size_t levels = 0;                  // the deepest nesting made: 1 for the document element alone
+};
+
 // Rebuilds records into the document under the number, which must be new and
-// empty (XmlCreateDocument). Returns false when there is no such empty
-// document or one of the elements could not be made; the document may then
-// hold part of the records and must not be saved.
-bool BuildPhonebookDocument(int document, const RecordList& records, const std::u16string& phonebookName);
+// empty (XmlCreateDocument). Every record becomes one element, in list order.
+// A record's parent is the nearest open element of a smaller depth, so a list
+// made by loading comes back as the file was. A contact brought in by a
+// transfer goes beside the contacts before it or into a "phonebook", never
+// into another contact or into what another transfer brought, and the
+// records that came with it stay inside the element that took it, nested
+// among themselves as they were. A list that does not begin with a record
+// that stood at the top of a file gets the frame of a new phonebook.
+// Characters XML cannot hold are left out; report, when given, receives
+// where. Returns false when there is no such empty document or one of the
+// elements could not be made; the document may then hold part of the records
+// and must not be saved.
+bool BuildPhonebookDocument(int document, const RecordList& records, const std::u16string& phonebookName,
+                            RebuildReport* report = nullptr);
+
+// The Information box text that tells which characters a save left out:
+// the places in order, the first few named with the contact's Nr. and Name.
+std::u16string LeftOutCharactersMessage(const RecordList& records, const std::vector<LeftOutCharacters>& places);

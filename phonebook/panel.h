@@ -6,13 +6,19 @@
 
 #include "contacts/records.h"
 
-// Widget numbers of panel 1; panel 2 adds PanelWidgetOffset to each.
+// Widget numbers of panel 1; panel 2 adds PanelWidgetOffset to each. The
+// main window's table (app/main_window.cpp) and the operations behind the
+// buttons both use these.
 enum PanelWidget : int {
+    PanelContainerWidget = 0,
+    PanelTitleWidget = 1,
     CountLabelWidget = 2,
     NewButtonWidget = 3,
     LoadButtonWidget = 4,
     SaveButtonWidget = 5,
+    NameCaptionWidget = 6,
     NameFieldWidget = 7,
+    FileCaptionWidget = 8,
     FileFieldWidget = 9,
     TickButtonWidget = 10,
     UntickButtonWidget = 11,
@@ -20,6 +26,19 @@ enum PanelWidget : int {
     MoveButtonWidget = 13,
     DeleteButtonWidget = 14,
     ContactListWidget = 15,
+    // Beyond the window's own widgets (0 to 35, the information window's
+    // included): the entries of the list's context menu, the find bar over
+    // the list, and the list's row activation (double click, Return), each
+    // reported as a widget event of its own number.
+    CheckMenuEntry = 36,
+    EditMenuEntry = 37,
+    NewContactMenuEntry = 38,
+    MarkDuplicatesMenuEntry = 39,
+    MergeMenuEntry = 40,
+    ExportMenuEntry = 41,
+    FindFieldWidget = 42,
+    FindCountWidget = 43,
+    RowActivatedEvent = 44,
 };
 constexpr int PanelWidgetOffset = 16;
 
@@ -45,9 +64,3 @@ struct PhonebookPanel {
 
     std::uint64_t NewKey() { return nextKey++; }
 };
-
-// Checks that the rows of the panel's list and the contacts of its record
-// list are in step: one row per "contact" record, in the same order, each
-// row's key leading to its contact, whose nr is the row's "Nr." text, and no
-// stale entries in the index.
-bool PanelRowsInStep(int panel);

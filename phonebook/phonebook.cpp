@@ -127,6 +127,24 @@ bool GiveRowContact(int panel, int row, bool move)
     return true;
 }
 
+// Gives the contact of every ticked row of the panel to the other panel, in
+// row order. A copied row is unticked; a moved one stays ticked for
+// RemoveTickedRows. True when a contact was given.
+bool GiveTickedContacts(int panel, bool move)
+{
+    const int list = Widget(panel, ContactListWidget);
+    const int n = ui::CountItems(list);
+    bool given = false;
+    for (int i = 0; i < n; ++i) {
+        if (ui::GetItemState(list, i) & ui::RowTicked) {
+            given |= GiveRowContact(panel, i, move);
+            if (!move)
+                ui::SetItemState(list, i, 0);
+        }
+    }
+    return given;
+}
+
 // Removes the contact of row `row` of the panel: its records and the row.
 void RemoveRowContact(int panel, int row)
 {
@@ -372,16 +390,7 @@ void CopyContacts(int panel)
 {
     if (!ValidPanel(panel))
         return;
-    const int list = Widget(panel, ContactListWidget);
-    const int n = ui::CountItems(list);
-    bool given = false;
-    for (int i = 0; i < n; ++i) {
-        if (ui::GetItemState(list, i) & ui::RowTicked) {
-            given |= GiveRowContact(panel, i, false);
-            ui::SetItemState(list, i, 0);
-        }
-    }
-    MarkPanelsChanged(panel, false, given);
+    MarkPanelsChanged(panel, false, GiveTickedContacts(panel, false));
     RefreshCountLabels();
 }
 
@@ -389,15 +398,10 @@ void MoveContacts(int panel)
 {
     if (!ValidPanel(panel))
         return;
-    const int list = Widget(panel, ContactListWidget);
     // First pass, ascending: every ticked contact goes to the other panel.
     // Its records are handed over rather than copied and then deleted; the
     // outcome is the same, without duplicating every record of the move.
-    const int n = ui::CountItems(list);
-    bool given = false;
-    for (int i = 0; i < n; ++i)
-        if (ui::GetItemState(list, i) & ui::RowTicked)
-            given |= GiveRowContact(panel, i, true);
+    const bool given = GiveTickedContacts(panel, true);
     // Second pass, descending: the ticked rows go.
     const bool removed = RemoveTickedRows(panel);
     MarkPanelsChanged(panel, removed, given);
@@ -423,41 +427,19 @@ void SavePhonebook(int panel)
         return;  // nothing to write with
     PhonebookName() = ui::GetText(Widget(panel, NameFieldWidget));
     const std::u16string file = ui::GetText(Widget(panel, FileFieldWidget)) + u"_NEU.xml";
-    const bool saved = WritePhonebook(Document, p.records, PhonebookName(), ByteTarget::File(file)).written;
+    const WriteOutcome outcome = WritePhonebook(Document, p.records, PhonebookName(), ByteTarget::File(file));
+    const bool saved = outcome.written;
     if (saved)
         p.changed = false;
-    // A document that lacks some of the records is never written.
+    // A document that lacks some of the records, or that would not load
+    // again, is never written.
     if (!saved) {
         ui::MessageBox(u"Fehlermeldung",
                        u"  Das Telefonbuch kann nicht gespeichert werden.    \n\n  Datei:  " + FilePart(file) +
                            u"    \n\n  Pfad:   " + DirectoryPart(file) + u"    ",
                        ui::Icon::Error);
+    } else {
+        for (const BookMessage& message : outcome.messages)
+            ui::MessageBox(message.title, message.text, static_cast<ui::Icon>(message.icon));
     }
-}
-
-// Diagnostics --------------------------------------------------------------------
-
-bool PanelRowsInStep(int panel)
-{
-    if (!ValidPanel(panel))
-        return false;
-    PhonebookPanel& p = Panel(panel);
-    const int list = Widget(panel, ContactListWidget);
-    const int n = ui::CountItems(list);
-    if (n < 0 || static_cast<std::size_t>(n) != p.contactByKey.size())
-        return false;
-    RecordList::Node* next = p.records.FirstNode();
-    for (int i = 0; i < n; ++i) {
-        const auto found = p.contactByKey.find(ui::GetItemKey(list, i));
-        if (found == p.contactByKey.end())
-            return false;
-        while (next && next->record.name != u"contact")
-            next = next->next;
-        if (next != found->second || next->record.nr != ui::GetItemText(list, i, 1))
-            return false;
-        next = next->next;
-    }
-    while (next && next->record.name != u"contact")
-        next = next->next;
-    return next == nullptr;
 }

@@ -2,7 +2,11 @@
 # Installs the Debian packages Nummernwerk needs to build, test and run, when
 # any of them is missing. Usage: scripts/deps.sh [run|test]
 set -euo pipefail
-want=(cmake g++ make pkg-config qt6-base-dev qt6-translations-l10n libgl-dev libexpat1-dev fonts-liberation
+# libphonenumber-dev, libicu-dev and libabsl-dev serve the number and name keys;
+# the package's dependencies on their run-time libraries come from
+# dpkg-shlibdeps.
+want=(cmake g++ make pkg-config qt6-base-dev qt6-translations-l10n libgl-dev libexpat1-dev libphonenumber-dev
+  libicu-dev libabsl-dev fonts-liberation
   libcli11-dev nlohmann-json3-dev scdoc)
 if [ "${1:-run}" = test ]; then
   want+=(libgtest-dev libbenchmark-dev clang libclang-rt-14-dev xvfb xauth xdotool x11-utils imagemagick dpkg-dev file appstream desktop-file-utils)

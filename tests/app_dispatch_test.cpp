@@ -23,6 +23,7 @@
 #include "app_fixture.h"
 #include "base/date.h"
 #include "base/text.h"
+#include "phonebook/panel.h"
 #include "phonebook/phonebook.h"
 
 namespace fs = std::filesystem;
@@ -40,21 +41,21 @@ void Click(int widget)
     button->click();
 }
 
-int Rows(int panel) { return ui::CountItems(app::InPanel(panel, app::ContactList)); }
+int Rows(int panel) { return ui::CountItems(PanelWidgetNumber(panel, ContactListWidget)); }
 
 // Tick marks of rows 0 to 2 as "T" (ticked) or "." (not).
 std::string Ticks(int panel)
 {
     std::string ticks;
     for (int row = 0; row < 3; ++row)
-        ticks += ui::GetItemState(app::InPanel(panel, app::ContactList), row) & ui::RowTicked ? 'T' : '.';
+        ticks += ui::GetItemState(PanelWidgetNumber(panel, ContactListWidget), row) & ui::RowTicked ? 'T' : '.';
     return ticks;
 }
 
 // Types one letter into a panel's Name field, as the user would.
 QLineEdit* TypeIntoName(int panel)
 {
-    auto* field = qobject_cast<QLineEdit*>(ui::qt::WidgetObject(app::InPanel(panel, app::NameField)));
+    auto* field = qobject_cast<QLineEdit*>(ui::qt::WidgetObject(PanelWidgetNumber(panel, NameFieldWidget)));
     EXPECT_NE(field, nullptr);
     field->setFocus();
     QKeyEvent press(QEvent::KeyPress, Qt::Key_X, Qt::NoModifier, QStringLiteral("x"));
@@ -98,8 +99,8 @@ protected:
     void Load(int panel, const char* file)
     {
         ui::SetNextOpenFileAnswer(DataFile(file));
-        Click(app::InPanel(panel, app::LoadButton));
-        ASSERT_TRUE(app::HandlePendingEvents());
+        Click(PanelWidgetNumber(panel, LoadButtonWidget));
+        ASSERT_TRUE(apptest::HandlePendingEvents());
     }
 
     // Both panels loaded; in each, row 0 marked and ticked, row 1 marked
@@ -109,7 +110,7 @@ protected:
         Load(1, "links.xml");
         Load(2, "rechts.xml");
         for (int panel : {1, 2}) {
-            const int list = app::InPanel(panel, app::ContactList);
+            const int list = PanelWidgetNumber(panel, ContactListWidget);
             ASSERT_EQ(ui::CountItems(list), 3);
             ui::SetItemState(list, 0, ui::RowSelected | ui::RowTicked);
             ui::SetItemState(list, 1, ui::RowSelected);
@@ -122,7 +123,7 @@ protected:
 
 struct ButtonCase {
     const char* name;
-    int button;  // panel 1's number
+    PanelWidget button;
     int panel;
     int rowsHere, rowsOther;             // after the press
     const char* ticksHere;               // rows 0-2 afterwards, nullptr: not looked at
@@ -133,22 +134,22 @@ void PrintTo(const ButtonCase& c, std::ostream* os) { *os << c.name; }
 
 // clang-format off
 const ButtonCase kButtons[] = {
-    {"Neu1",          app::NewButton,    1, 0, 3, nullptr, "T.T"},
-    {"Neu2",          app::NewButton,    2, 0, 3, nullptr, "T.T"},
-    {"Laden1",        app::LoadButton,   1, 4, 3, "...",   "T.T"},
-    {"Laden2",        app::LoadButton,   2, 4, 3, "...",   "T.T"},
-    {"Speichern1",    app::SaveButton,   1, 3, 3, "T.T",   "T.T"},
-    {"Speichern2",    app::SaveButton,   2, 3, 3, "T.T",   "T.T"},
-    {"APlus1",        app::TickButton,   1, 3, 3, "TTT",   "T.T"},
-    {"APlus2",        app::TickButton,   2, 3, 3, "TTT",   "T.T"},
-    {"AMinus1",       app::UntickButton, 1, 3, 3, "..T",   "T.T"},
-    {"AMinus2",       app::UntickButton, 2, 3, 3, "..T",   "T.T"},
-    {"Kopieren1",     app::CopyButton,   1, 3, 5, nullptr, "T.T"},
-    {"Kopieren2",     app::CopyButton,   2, 3, 5, nullptr, "T.T"},
-    {"Verschieben1",  app::MoveButton,   1, 1, 5, nullptr, "T.T"},
-    {"Verschieben2",  app::MoveButton,   2, 1, 5, nullptr, "T.T"},
-    {"Loeschen1",     app::DeleteButton, 1, 1, 3, nullptr, "T.T"},
-    {"Loeschen2",     app::DeleteButton, 2, 1, 3, nullptr, "T.T"},
+    {"Neu1",          NewButtonWidget,    1, 0, 3, nullptr, "T.T"},
+    {"Neu2",          NewButtonWidget,    2, 0, 3, nullptr, "T.T"},
+    {"Laden1",        LoadButtonWidget,   1, 4, 3, "...",   "T.T"},
+    {"Laden2",        LoadButtonWidget,   2, 4, 3, "...",   "T.T"},
+    {"Speichern1",    SaveButtonWidget,   1, 3, 3, "T.T",   "T.T"},
+    {"Speichern2",    SaveButtonWidget,   2, 3, 3, "T.T",   "T.T"},
+    {"APlus1",        TickButtonWidget,   1, 3, 3, "TTT",   "T.T"},
+    {"APlus2",        TickButtonWidget,   2, 3, 3, "TTT",   "T.T"},
+    {"AMinus1",       UntickButtonWidget, 1, 3, 3, "..T",   "T.T"},
+    {"AMinus2",       UntickButtonWidget, 2, 3, 3, "..T",   "T.T"},
+    {"Kopieren1",     CopyButtonWidget,   1, 3, 5, nullptr, "T.T"},
+    {"Kopieren2",     CopyButtonWidget,   2, 3, 5, nullptr, "T.T"},
+    {"Verschieben1",  MoveButtonWidget,   1, 1, 5, nullptr, "T.T"},
+    {"Verschieben2",  MoveButtonWidget,   2, 1, 5, nullptr, "T.T"},
+    {"Loeschen1",     DeleteButtonWidget, 1, 1, 3, nullptr, "T.T"},
+    {"Loeschen2",     DeleteButtonWidget, 2, 1, 3, nullptr, "T.T"},
 };
 // clang-format on
 
@@ -161,42 +162,42 @@ TEST_P(AppDispatchButtons, PressRunsOperationOnItsPanel)
     const int other = 3 - c.panel;
     Start();
     LoadBothAndMark();
-    const std::u16string otherName = ui::GetText(app::InPanel(other, app::NameField));
-    const std::u16string otherFile = ui::GetText(app::InPanel(other, app::FileField));
+    const std::u16string otherName = ui::GetText(PanelWidgetNumber(other, NameFieldWidget));
+    const std::u16string otherFile = ui::GetText(PanelWidgetNumber(other, FileFieldWidget));
     ASSERT_EQ(otherName, other == 1 ? u"Links" : u"Rechts");
     SetClock([] { return DateFromParts(2024, 3, 5, 14, 7, 0); });
-    if (c.button == app::LoadButton)
+    if (c.button == LoadButtonWidget)
         ui::SetNextOpenFileAnswer(DataFile("vier.xml"));
 
-    Click(app::InPanel(here, c.button));
+    Click(PanelWidgetNumber(here, c.button));
     EXPECT_EQ(ui::PendingEventCount(), 1);
-    EXPECT_TRUE(app::HandlePendingEvents());
+    EXPECT_TRUE(apptest::HandlePendingEvents());
     EXPECT_EQ(ui::PendingEventCount(), 0);
 
     EXPECT_EQ(Rows(here), c.rowsHere);
     EXPECT_EQ(Rows(other), c.rowsOther);
-    EXPECT_EQ(ui::GetText(app::InPanel(here, app::CountLabel)), u" Anz.: " + DecimalText(c.rowsHere));
-    EXPECT_EQ(ui::GetText(app::InPanel(other, app::CountLabel)), u" Anz.: " + DecimalText(c.rowsOther));
+    EXPECT_EQ(ui::GetText(PanelWidgetNumber(here, CountLabelWidget)), u" Anz.: " + DecimalText(c.rowsHere));
+    EXPECT_EQ(ui::GetText(PanelWidgetNumber(other, CountLabelWidget)), u" Anz.: " + DecimalText(c.rowsOther));
     if (c.ticksHere) {
         EXPECT_EQ(Ticks(here), c.ticksHere);
     }
     EXPECT_EQ(Ticks(other), c.ticksOther);
-    EXPECT_EQ(ui::GetText(app::InPanel(other, app::NameField)), otherName);
-    EXPECT_EQ(ui::GetText(app::InPanel(other, app::FileField)), otherFile);
+    EXPECT_EQ(ui::GetText(PanelWidgetNumber(other, NameFieldWidget)), otherName);
+    EXPECT_EQ(ui::GetText(PanelWidgetNumber(other, FileFieldWidget)), otherFile);
 
     const std::string hereFile = here == 1 ? "links.xml" : "rechts.xml";
     const std::string otherSaved = (other == 1 ? "links.xml" : "rechts.xml") + std::string("_NEU.xml");
     EXPECT_FALSE(fs::exists(dir_ / "daten" / otherSaved));
     switch (c.button) {
-    case app::NewButton:
-        EXPECT_EQ(ui::GetText(app::InPanel(here, app::NameField)), u"Neu_2403051407");
+    case NewButtonWidget:
+        EXPECT_EQ(ui::GetText(PanelWidgetNumber(here, NameFieldWidget)), u"Neu_2403051407");
         break;
-    case app::LoadButton:
-        EXPECT_EQ(ui::GetText(app::InPanel(here, app::NameField)), u"Vier");
-        EXPECT_EQ(ui::GetText(app::InPanel(here, app::FileField)), DataFile("vier.xml"));
+    case LoadButtonWidget:
+        EXPECT_EQ(ui::GetText(PanelWidgetNumber(here, NameFieldWidget)), u"Vier");
+        EXPECT_EQ(ui::GetText(PanelWidgetNumber(here, FileFieldWidget)), DataFile("vier.xml"));
         EXPECT_TRUE(fs::exists(dir_ / "daten" / "vier.xml_Formatiert.xml"));
         break;
-    case app::SaveButton:
+    case SaveButtonWidget:
         EXPECT_TRUE(fs::exists(dir_ / "daten" / (hereFile + "_NEU.xml")));
         break;
     default:
@@ -246,8 +247,8 @@ protected:
         Snapshot s{};
         for (int panel : {1, 2}) {
             int i = 0;
-            for (int widget : {app::CountLabel, app::NameField, app::FileField, app::PanelTitle})
-                s.texts[panel - 1][i++] = ui::GetText(app::InPanel(panel, widget));
+            for (PanelWidget widget : {CountLabelWidget, NameFieldWidget, FileFieldWidget, PanelTitleWidget})
+                s.texts[panel - 1][i++] = ui::GetText(PanelWidgetNumber(panel, widget));
             s.ticks[panel - 1] = Ticks(panel);
             s.rows[panel - 1] = Rows(panel);
         }
@@ -269,7 +270,7 @@ protected:
         const std::size_t dialogs = ui::RecordedFileDialogs().size();
         action();
         EXPECT_GE(ui::PendingEventCount(), 1) << "the action raised no event at all";
-        EXPECT_TRUE(app::HandlePendingEvents());
+        EXPECT_TRUE(apptest::HandlePendingEvents());
         EXPECT_EQ(ui::RecordedFileDialogs().size(), dialogs);
         EXPECT_TRUE(ui::RecordedMessages().empty());
         Snapshot after = Take();
@@ -282,7 +283,7 @@ protected:
 TEST_F(AppDispatchIgnored, ClickInContactList)
 {
     ExpectNothingRuns([] {
-        auto* view = qobject_cast<QTableView*>(ui::qt::WidgetObject(app::ContactList));
+        auto* view = qobject_cast<QTableView*>(ui::qt::WidgetObject(ContactListWidget));
         ASSERT_NE(view, nullptr);
         const QRect cell = view->visualRect(view->model()->index(1, 3));
         const QPoint at = cell.center();
@@ -298,7 +299,7 @@ TEST_F(AppDispatchIgnored, ClickInContactList)
 TEST_F(AppDispatchIgnored, TickingARowCheckBox)
 {
     ExpectNothingRuns([] {
-        auto* view = qobject_cast<QTableView*>(ui::qt::WidgetObject(app::ContactList));
+        auto* view = qobject_cast<QTableView*>(ui::qt::WidgetObject(ContactListWidget));
         ASSERT_NE(view, nullptr);
         // What the view does when the user clicks the box of row 1.
         view->model()->setData(view->model()->index(1, 0), Qt::Checked, Qt::CheckStateRole);
@@ -320,15 +321,15 @@ TEST_F(AppDispatch, ToolTipCheckBoxFromTwoGivesZeroThenOne)
     ASSERT_EQ(app::ToolTipSetting(), 2);
     ASSERT_EQ(ui::GetState(app::ToolTipCheckBox), 1);
     Click(app::ToolTipCheckBox);
-    ASSERT_TRUE(app::HandlePendingEvents());
+    ASSERT_TRUE(apptest::HandlePendingEvents());
     EXPECT_EQ(app::ToolTipSetting(), 0);
     EXPECT_EQ(ui::GetState(app::ToolTipCheckBox), 0);
     Click(app::ToolTipCheckBox);
-    ASSERT_TRUE(app::HandlePendingEvents());
+    ASSERT_TRUE(apptest::HandlePendingEvents());
     EXPECT_EQ(app::ToolTipSetting(), 1);
     EXPECT_EQ(ui::GetState(app::ToolTipCheckBox), 1);
     // Tooltips of this run stay as they were attached: none for 2.
-    EXPECT_TRUE(ui::qt::WidgetObject(app::NewButton)->toolTip().isEmpty());
+    EXPECT_TRUE(ui::qt::WidgetObject(NewButtonWidget)->toolTip().isEmpty());
 }
 
 TEST_F(AppDispatch, SchliessenThenCloseRequestWritesLastSetting)
@@ -337,7 +338,7 @@ TEST_F(AppDispatch, SchliessenThenCloseRequestWritesLastSetting)
     Start();
     Click(app::ToolTipCheckBox);  // 1 -> 0
     Click(app::CloseInformationButton);
-    EXPECT_TRUE(app::HandlePendingEvents());
+    EXPECT_TRUE(apptest::HandlePendingEvents());
     EXPECT_FALSE(ui::WindowExists(app::InformationWindow));
     EXPECT_FALSE(ui::WidgetExists(app::ToolTipCheckBox));
     EXPECT_TRUE(ui::WindowExists(app::MainWindow));
@@ -345,7 +346,7 @@ TEST_F(AppDispatch, SchliessenThenCloseRequestWritesLastSetting)
 
     ui::qt::WindowWidget(app::MainWindow)->close();  // the close box
     EXPECT_TRUE(ui::WindowExists(app::MainWindow)) << "a close is only a request";
-    EXPECT_FALSE(app::HandlePendingEvents());
+    EXPECT_FALSE(apptest::HandlePendingEvents());
     ShutDown();
     EXPECT_EQ(SettingsBytes(), "\xEF\xBB\xBF\r\nTelefonbuch1 = " + dir + "\r\nTelefonbuch2 = " + dir +
                                    "\r\nToolTip = 0\r\n");
@@ -356,10 +357,10 @@ TEST_F(AppDispatch, RunEventLoopEndsAtCloseRequestAfterEarlierEvents)
     Start("ToolTip = 1\r\n");
     Click(app::ToolTipCheckBox);
     ui::qt::WindowWidget(app::MainWindow)->close();
-    Click(app::NewButton);  // after the close request: never handled
+    Click(NewButtonWidget);  // after the close request: never handled
     app::RunEventLoop();
     EXPECT_EQ(app::ToolTipSetting(), 0);
-    EXPECT_EQ(ui::GetText(app::NameField), u"");
+    EXPECT_EQ(ui::GetText(NameFieldWidget), u"");
     EXPECT_TRUE(ui::WindowExists(app::InformationWindow));
 }
 
@@ -367,7 +368,7 @@ TEST_F(AppDispatch, CloseRequestWhileInformationWindowOpenEndsProgram)
 {
     Start();
     ui::qt::WindowWidget(app::MainWindow)->close();
-    EXPECT_FALSE(app::HandlePendingEvents());
+    EXPECT_FALSE(apptest::HandlePendingEvents());
     ShutDown();
     EXPECT_FALSE(ui::WindowExists(app::InformationWindow));
     EXPECT_FALSE(ui::WindowExists(app::MainWindow));
@@ -380,11 +381,11 @@ TEST_F(AppDispatch, CloseRequestFromInformationWindowClosesOnlyIt)
 {
     Start();
     ui::qt::WindowWidget(app::InformationWindow)->close();
-    EXPECT_TRUE(app::HandlePendingEvents());
+    EXPECT_TRUE(apptest::HandlePendingEvents());
     EXPECT_FALSE(ui::WindowExists(app::InformationWindow));
     EXPECT_TRUE(ui::WindowExists(app::MainWindow));
     ui::qt::WindowWidget(app::MainWindow)->close();
-    EXPECT_FALSE(app::HandlePendingEvents());
+    EXPECT_FALSE(apptest::HandlePendingEvents());
 }
 
 TEST_F(AppDispatch, LoadInPanelTwoIsRememberedAtExit)
@@ -412,7 +413,7 @@ std::vector<int> AskedPanels()
 
 struct ChangeCase {
     const char* name;
-    std::vector<std::pair<int, int>> presses;  // panel, button (NameField: typed into)
+    std::vector<std::pair<int, PanelWidget>> presses;  // panel, button (Name field: typed into)
     std::vector<int> asked;                    // at the close request
 };
 
@@ -421,13 +422,13 @@ void PrintTo(const ChangeCase& c, std::ostream* os) { *os << c.name; }
 // clang-format off
 const ChangeCase kChanges[] = {
     {"Nothing",              {},                                            {}},
-    {"MarkingOnly",          {{1, app::TickButton}, {2, app::UntickButton}}, {}},
-    {"CopyIn",               {{1, app::CopyButton}},                         {2}},
-    {"MoveOutAndIn",         {{2, app::MoveButton}},                         {1, 2}},
-    {"DeleteOut",            {{2, app::DeleteButton}},                       {2}},
-    {"NameTyped",            {{1, app::NameField}},                          {1}},
-    {"CopyWithNothingTicked", {{1, app::DeleteButton}, {1, app::CopyButton}}, {1}},
-    {"CopiedThenSaved",      {{1, app::CopyButton}, {2, app::SaveButton}},   {}},
+    {"MarkingOnly",          {{1, TickButtonWidget}, {2, UntickButtonWidget}}, {}},
+    {"CopyIn",               {{1, CopyButtonWidget}},                         {2}},
+    {"MoveOutAndIn",         {{2, MoveButtonWidget}},                         {1, 2}},
+    {"DeleteOut",            {{2, DeleteButtonWidget}},                       {2}},
+    {"NameTyped",            {{1, NameFieldWidget}},                          {1}},
+    {"CopyWithNothingTicked", {{1, DeleteButtonWidget}, {1, CopyButtonWidget}}, {1}},
+    {"CopiedThenSaved",      {{1, CopyButtonWidget}, {2, SaveButtonWidget}},   {}},
 };
 // clang-format on
 
@@ -441,17 +442,17 @@ TEST_P(AppUnsavedChanges, CloseAsksOnlyAboutChangedPanels)
     Start();
     LoadBothAndMark();
     for (const auto& [panel, widget] : c.presses) {
-        if (widget == app::NameField)
+        if (widget == NameFieldWidget)
             TypeIntoName(panel);
         else
-            Click(app::InPanel(panel, widget));
-        ASSERT_TRUE(app::HandlePendingEvents());
+            Click(PanelWidgetNumber(panel, widget));
+        ASSERT_TRUE(apptest::HandlePendingEvents());
     }
     ASSERT_TRUE(ui::RecordedQuestions().empty()) << "nothing asked before the close";
     ui::SetNextQuestionAnswer(app::DiscardChanges);
     ui::SetNextQuestionAnswer(app::DiscardChanges);
     ui::qt::WindowWidget(app::MainWindow)->close();
-    EXPECT_FALSE(app::HandlePendingEvents());
+    EXPECT_FALSE(apptest::HandlePendingEvents());
     EXPECT_EQ(AskedPanels(), c.asked);
     EXPECT_EQ(ui::RecordedQuestions().size(), c.asked.size());
 }
@@ -473,12 +474,12 @@ TEST_P(AppUnsavedAnswers, AnswerDecidesWhetherThePanelGoes)
     const bool loading = trigger.starts_with("Laden");
     Start();
     Load(1, "links.xml");
-    ui::SetItemState(app::InPanel(1, app::ContactList), 0, ui::RowTicked);
-    Click(app::InPanel(1, app::DeleteButton));
-    ASSERT_TRUE(app::HandlePendingEvents());
+    ui::SetItemState(PanelWidgetNumber(1, ContactListWidget), 0, ui::RowTicked);
+    Click(PanelWidgetNumber(1, DeleteButtonWidget));
+    ASSERT_TRUE(apptest::HandlePendingEvents());
     ASSERT_EQ(Rows(1), 2);
     if (answer == "SpeichernScheitert")
-        ui::SetText(app::InPanel(1, app::FileField), U16((dir_ / "fehlt" / "links.xml").string()));
+        ui::SetText(PanelWidgetNumber(1, FileFieldWidget), U16((dir_ / "fehlt" / "links.xml").string()));
     const std::size_t dialogsBefore = ui::RecordedFileDialogs().size();
 
     ui::SetNextQuestionAnswer(answer == "Verwerfen"   ? app::DiscardChanges
@@ -489,8 +490,8 @@ TEST_P(AppUnsavedAnswers, AnswerDecidesWhetherThePanelGoes)
     if (trigger == "Schliessen")
         ui::qt::WindowWidget(app::MainWindow)->close();
     else
-        Click(app::InPanel(1, trigger == "Neu" ? app::NewButton : app::LoadButton));
-    const bool loopGoesOn = app::HandlePendingEvents();
+        Click(PanelWidgetNumber(1, trigger == "Neu" ? NewButtonWidget : LoadButtonWidget));
+    const bool loopGoesOn = apptest::HandlePendingEvents();
 
     ASSERT_EQ(ui::RecordedQuestions().size(), 1u);
     EXPECT_EQ(ui::RecordedQuestions()[0].title, u"Ungespeicherte \u00c4nderungen");

@@ -15,6 +15,16 @@
 
 namespace apptest {
 
+// Handles the events already waiting, without blocking; false as soon as one
+// of them ended the loop.
+inline bool HandlePendingEvents()
+{
+    for (ui::Event event = ui::PollEvent(); event != ui::Event::None; event = ui::PollEvent())
+        if (!app::HandleEvent(event))
+            return false;
+    return true;
+}
+
 class AppTest : public ::testing::Test {
 protected:
     // Writes Nummernwerk.ini beside the "executable" when bytes are given,

@@ -1,6 +1,7 @@
 // Dates, path parts, decimal texts and the UTF-16 <-> UTF-8 converter.
 #include <gtest/gtest.h>
 
+#include <expat.h>
 #include <iconv.h>
 
 #include <optional>
@@ -237,6 +238,32 @@ TEST(BaseUtf, RandomBytesAgreeWithIconv)
     EXPECT_GT(valid, 1000) << "the pool should make well-formed sequences too";
 }
 
+// Every byte against glibc's CP1252; the five bytes the code page leaves
+// free (iconv refuses them) stand for the code point of the same value.
+TEST(BaseWindows1252, EveryByteMatchesIconv)
+{
+    iconv_t cd = iconv_open("UTF-16LE", "CP1252");
+    ASSERT_NE(cd, reinterpret_cast<iconv_t>(-1));
+    std::string all;
+    int free = 0;
+    for (int b = 0; b < 256; ++b) {
+        char in = static_cast<char>(b), out[4] = {};
+        char* ip = &in;
+        char* op = out;
+        std::size_t il = 1, ol = sizeof out;
+        const bool mapped = iconv(cd, &ip, &il, &op, &ol) != static_cast<std::size_t>(-1);
+        const char16_t expected =
+            mapped ? static_cast<char16_t>(static_cast<unsigned char>(out[0]) | static_cast<unsigned char>(out[1]) << 8)
+                   : static_cast<char16_t>(b);
+        free += !mapped;
+        EXPECT_EQ(Windows1252ToUtf16(std::string(1, in)), std::u16string(1, expected)) << b;
+        all += in;
+    }
+    iconv_close(cd);
+    EXPECT_EQ(free, 5);
+    EXPECT_EQ(Windows1252ToUtf16(all).size(), 256u);
+}
+
 TEST(BaseDecimal, Texts)
 {
     EXPECT_EQ(DecimalText(0), u"0");
@@ -245,3 +272,27 @@ TEST(BaseDecimal, Texts)
 }
 
 }  // namespace
+
+// The characters XML 1.0 can hold are exactly those Expat accepts as a
+// character reference; the others are left out of a text, as is a surrogate
+// that stands alone.
+TEST(BaseXmlCharacters, AreThoseAParserAccepts)
+{
+    for (char32_t c : {0x0, 0x8, 0x9, 0xA, 0xB, 0xD, 0x1F, 0x20, 0x7F, 0xD7FF, 0xD800, 0xDFFF, 0xE000, 0xFFFD, 0xFFFE,
+                       0xFFFF, 0x10000, 0x10FFFF, 0x110000}) {
+        const std::string reference = "<a>&#" + std::to_string(c) + ";</a>";
+        XML_Parser parser = XML_ParserCreate("UTF-8");
+        const bool accepted = XML_Parse(parser, reference.data(), static_cast<int>(reference.size()), 1) == XML_STATUS_OK;
+        XML_ParserFree(parser);
+        EXPECT_EQ(IsXmlCharacter(c), accepted) << reference;
+        if (c < 0xD800 || (c > 0xDFFF && c < 0x10000)) {
+            const std::u16string text{u'a', static_cast<char16_t>(c), u'b'};
+            EXPECT_EQ(HoldsNonXmlCharacters(text), !accepted) << reference;
+            EXPECT_EQ(WithoutNonXmlCharacters(text), accepted ? text : u"ab") << reference;
+        }
+    }
+    const std::u16string text{u'x', 0xD800, u'y', 0xDC00, 0xDC00, 0xD800, u'z', 0xD83D, 0xDCDE, 0xDBFF};
+    EXPECT_TRUE(HoldsNonXmlCharacters(text));
+    EXPECT_EQ(WithoutNonXmlCharacters(text), (std::u16string{u'x', u'y', u'z', 0xD83D, 0xDCDE}));
+    EXPECT_FALSE(HoldsNonXmlCharacters(u"\t\n\r \U0001F4DE"));
+}

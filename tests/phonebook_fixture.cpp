@@ -272,6 +272,12 @@ void PanelTest::TickRows(int panel, const std::vector<int>& rows)
         ui::SetItemState(List(panel), row, ui::RowTicked);
 }
 
+void PanelTest::TickAllRows(int panel)
+{
+    for (int row = ui::CountItems(List(panel)) - 1; row >= 0; --row)
+        ui::SetItemState(List(panel), row, ui::RowTicked);
+}
+
 std::vector<std::string> PanelTest::RecordNames(int panel)
 {
     std::vector<std::string> names;

@@ -12,6 +12,7 @@
 #include "phonebook/core.h"
 #include "phonebook/panel.h"
 #include "phonebook/phonebook.h"
+#include "phonebook_checks.h"
 #include "test_support.h"
 #include "ui/toolkit.h"
 #include "xml/xml.h"
@@ -86,6 +87,7 @@ protected:
     static std::vector<int> States(int panel);
     static void SetStates(int panel, const std::vector<int>& states);
     static void TickRows(int panel, const std::vector<int>& rows);
+    static void TickAllRows(int panel);
     static std::vector<std::string> RecordNames(int panel);
     static std::string RecordSummary(int panel);  // "name[nr]" per record, for messages
     std::vector<ui::RecordedMessage> Messages() const { return ui::RecordedMessages(); }

@@ -51,6 +51,7 @@ struct MContact {
     std::vector<MRecord> records;
     bool marked = false;
     bool ticked = false;
+    bool transferred = false;  // copied or moved in from the other panel
 };
 
 struct MPanel {
@@ -266,6 +267,26 @@ void SplitIntoContacts(const std::vector<MRecord>& records, MPanel& panel)
     }
 }
 
+// For every record from the first contact on: the index of its parent among
+// the records of its own contact (the contact and those after it up to the
+// next), -1 when the parent lies outside them.
+std::vector<long> ParentsWithinContacts(const std::vector<MRecord>& records)
+{
+    std::vector<long> parents;
+    std::vector<std::size_t> open;
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        if (records[i].name == u"contact")
+            open.clear();
+        else if (parents.empty())
+            continue;  // before the first contact
+        while (!open.empty() && records[open.back()].depth >= records[i].depth)
+            open.pop_back();
+        parents.push_back(open.empty() ? -1 : static_cast<long>(open.back()));
+        open.push_back(i);
+    }
+    return parents;
+}
+
 std::vector<MRecord> AllRecords(const MPanel& p)
 {
     std::vector<MRecord> out = p.frame;
@@ -343,7 +364,9 @@ const std::vector<std::u16string>& NamePool()
 
 // Writes varied phonebooks: the usual router layout and its odd relatives
 // (several phonebooks, elements after the last contact, contacts at other
-// depths, a main element other than "phonebooks", nodes loading drops).
+// depths, a main element other than "phonebooks", nodes loading drops), and
+// contacts at mixed depths: in groups with records after them, inside other
+// contacts, deeper than any other file's, below a contact as main element.
 class Generator {
 public:
     explicit Generator(std::uint32_t seed) : rng_(seed) {}
@@ -360,7 +383,7 @@ public:
         if (Pick(5) == 0)
             out += "<!-- Telefonbuch -->" + nl_;
         const int contacts = Pick(4) == 0 ? 0 : 1 + Pick(Pick(5) == 0 ? 60 : 12);
-        switch (shape % 6) {
+        switch (shape % 9) {
         case 0:  // one phonebook, as the router writes it
         default:
             out += Open(0, "phonebooks", "") + PhonebookElement(1, contacts, true) + Close(0, "phonebooks");
@@ -385,6 +408,18 @@ public:
         case 5:  // a phonebook without name, with nodes loading drops
             out += Open(0, "phonebooks", "") + Open(1, "phonebook", " owner=\"0\"") + Line(2, "<!-- Kommentar -->") +
                    Line(2, "<?fritz box?>") + Contacts(2, contacts) + Close(1, "phonebook") + Close(0, "phonebooks");
+            break;
+        case 6:  // contacts, groups and records after contacts mixed below the phonebook
+            out += Open(0, "phonebooks", "") + Open(1, "phonebook", " name=\"Gemischt\"") + Mixed(2, 1 + contacts) +
+                   Close(1, "phonebook") + Close(0, "phonebooks");
+            break;
+        case 7:  // the same three levels deeper than usual
+            out += Open(0, "a", "") + Open(1, "b", "") + Open(2, "c", "") + Mixed(3, 1 + contacts) + Close(2, "c") +
+                   Close(1, "b") + Close(0, "a");
+            break;
+        case 8:  // a contact as main element, with contacts and records inside
+            out += Open(0, "contact", "") + Line(1, "<realName>" + Text() + "</realName>") + Mixed(1, contacts) +
+                   Close(0, "contact");
             break;
         }
         return out;
@@ -439,6 +474,56 @@ private:
         static const char* const values[] = {"0", "1", "home", "x|y", "a\\b", "\\|", "&quot;q&quot;", "&#10;",
                                              "M\xC3\xBCnchen", "&lt;&amp;&gt;", ""};
         return values[Pick(static_cast<int>(std::size(values)))];
+    }
+
+    // An element that stood after a contact, outside it.
+    std::string Loose()
+    {
+        switch (Pick(6)) {
+        case 0: return "<number type=\"" + AttributeValue() + "\">0" + std::to_string(Pick(99999)) + "</number>";
+        case 1: return "<realName>" + Text() + "</realName>";
+        case 2: return "<uniqueid>" + std::to_string(Pick(500)) + "</uniqueid>";
+        case 3: return "<setup/>";
+        case 4: return "<note><line>" + Word() + "</line></note>";
+        default: return "<number>" + Word() + "</number>";
+        }
+    }
+
+    // About `budget` contacts at depth d mixed with groups of further such
+    // items, records after contacts and contacts that hold contacts.
+    std::string Mixed(int d, int budget)
+    {
+        std::string out;
+        while (budget > 0) {
+            switch (Pick(d > 8 ? 2 : 5)) {
+            case 0:
+                out += Contact(d);
+                --budget;
+                break;
+            case 1:
+                out += Contact(d) + Line(d, Loose());
+                --budget;
+                break;
+            case 2: {
+                const int inner = 1 + Pick(budget);
+                out += Open(d, "group", Pick(2) ? " id=\"" + Word() + "\"" : "") + Mixed(d + 1, inner) +
+                       (Pick(2) ? Line(d + 1, Loose()) : "") + Close(d, "group");
+                budget -= inner;
+                break;
+            }
+            case 3: {
+                const int inner = Pick(budget);
+                out += Open(d, "contact", "") + Line(d + 1, "<realName>" + Text() + "</realName>") +
+                       Mixed(d + 1, inner) + (Pick(2) ? Line(d + 1, Loose()) : "") + Close(d, "contact");
+                budget -= inner + 1;
+                break;
+            }
+            default:
+                out += Line(d, Loose());
+                break;
+            }
+        }
+        return out;
     }
 
     std::string PhonebookElement(int depth, int contacts, bool named)
@@ -598,6 +683,13 @@ private:
         for (const std::string& name : pool_)
             if (fs::exists(source_ / name))
                 fs::copy_file(source_ / name, dir_ / name);
+        // An empty Datei field saves to "_NEU.xml" in the current directory:
+        // the episode's own, while it runs.
+        struct Chdir {
+            fs::path before = fs::current_path();
+            explicit Chdir(const fs::path& to) { fs::current_path(to); }
+            ~Chdir() { fs::current_path(before); }
+        } chdir(dir_);
         Reset();
         for (std::size_t i = 0; i < length; ++i) {
             if (i >= actions.size())
@@ -742,6 +834,7 @@ private:
                 }
                 MContact copy = c;
                 copy.marked = copy.ticked = false;
+                copy.transferred = true;
                 t.contacts.push_back(copy);
                 c.marked = c.ticked = false;
                 if (a.act == Act::Copy)
@@ -837,16 +930,18 @@ private:
     }
 
     // The saved file holds the panel's records in order (after the frame of a
-    // new phonebook when they do not begin with a top-level record), every
-    // "phonebook" named as the Name field says, and loads into the panel's
-    // rows.
+    // new phonebook when they do not begin with a record that stood at the
+    // top of a file), every "phonebook" named as the Name field says, loads
+    // into the panel's rows, and every contact's records nest among
+    // themselves as they did.
     void CheckSavedFile(const MPanel& m, const fs::path& file)
     {
         const MLoad saved = ModelLoad(file, u" (x)");
         if (!saved.opened || !saved.wellFormed)
             return Fail("the saved file " + file.string() + " does not load");
         std::vector<MRecord> want = AllRecords(m);
-        if (want.empty() || (want.front().depth > 0 && want.front().name != u"phonebooks")) {
+        const bool transferredFirst = m.frame.empty() && !m.contacts.empty() && m.contacts.front().transferred;
+        if (want.empty() || (want.front().name != u"phonebooks" && (want.front().depth > 0 || transferredFirst))) {
             std::vector<MRecord> frame = {{u"", 0, u"phonebooks", {}, u""},
                                           {u"", 1, u"phonebook", {{u"owner", u"1"}, {u"name", u""}}, u""}};
             want.insert(want.begin(), frame.begin(), frame.end());
@@ -868,6 +963,8 @@ private:
                 return Fail("saved element " + std::to_string(i) + " <" + U8(got[i].name) + "> has the text [" +
                             U8(got[i].text) + "], the record [" + U8(want[i].text) + "]");
         }
+        if (ParentsWithinContacts(got) != ParentsWithinContacts(want))
+            return Fail("a contact's records nest otherwise in the saved file");
         MPanel reloaded;
         SplitIntoContacts(got, reloaded);
         if (reloaded.contacts.size() != m.contacts.size())
@@ -1064,7 +1161,7 @@ TEST_F(PhonebookRandom, ActionSequencesKeepRowsRecordsAndFilesInStepWithTheModel
     nwtest::TempDir source;
     std::vector<std::string> pool;
     Generator generator(static_cast<std::uint32_t>(seed));
-    for (int i = 0; i < 18; ++i) {
+    for (int i = 0; i < 27; ++i) {
         const std::string name = "gen" + std::to_string(i) + ".xml";
         nwtest::WriteFileBytes(source / name, generator.Phonebook(i));
         pool.push_back(name);

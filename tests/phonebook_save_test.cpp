@@ -197,23 +197,120 @@ TEST_F(PhonebookSave, DeletedAndMovedContactsAreMissingAndSourcesUntouched)
     EXPECT_EQ(ReadFileBytes(dir / "p.xml_Formatiert.xml"), formatted);
 }
 
+// Contacts copied into a panel that holds no phonebook get the frame of a
+// new phonebook, named as the Name field says, whatever depth they had; a
+// file's own main element stays what it was.
 TEST_F(PhonebookSave, ContactsInAPanelWithoutPhonebookGetAFrame)
 {
-    LoadText(1, "quelle.xml", Source);
-    TickRows(1, {0});
-    CopyContacts(1);  // panel 2 holds nothing else
-    SetNameField(2, "Gerettet");
-    SetFileField(2, dir / "frei");
-    SavePhonebook(2);
-    const auto elements = Elements(dir / "frei_NEU.xml");
-    std::vector<std::string> names;
-    for (const ElementSummary& e : elements)
-        names.push_back(std::to_string(e.depth) + e.name);
-    EXPECT_EQ(names, (std::vector<std::string>{"0phonebooks", "1phonebook", "2contact", "3realName", "3telephony",
-                                               "4number"}));
-    EXPECT_EQ(elements[1].attributes,
-              (std::vector<std::pair<std::string, std::string>>{{"owner", "1"}, {"name", "Gerettet"}}));
+    const std::pair<const char*, std::vector<std::string>> cases[] = {
+        {Source, {"0phonebooks", "1phonebook", "2contact", "3realName", "3telephony", "4number"}},
+        {"<adressen><contact><realName>A</realName></contact><number>1</number><contact/></adressen>",
+         {"0phonebooks", "1phonebook", "2contact", "3realName", "2number", "2contact"}},
+        {"<contact><realName>A</realName><contact><realName>B</realName></contact><number>1</number></contact>",
+         {"0phonebooks", "1phonebook", "2contact", "3realName", "2contact", "3realName", "2number"}},
+    };
+    for (const auto& [source, expected] : cases) {
+        PhonebookInit();
+        ui::ClearItems(List(2));
+        LoadText(1, "quelle.xml", source);
+        TickAllRows(1);
+        CopyContacts(1);  // panel 2 holds nothing else
+        SetNameField(2, "Gerettet");
+        SetFileField(2, dir / "frei");
+        SavePhonebook(2);
+        std::vector<std::string> names;
+        for (const ElementSummary& e : Elements(dir / "frei_NEU.xml"))
+            names.push_back(std::to_string(e.depth) + e.name);
+        EXPECT_EQ(names, expected) << source;
+        EXPECT_EQ(Elements(dir / "frei_NEU.xml")[1].attributes,
+                  (std::vector<std::pair<std::string, std::string>>{{"owner", "1"}, {"name", "Gerettet"}}));
+    }
+    SavePhonebook(1);
+    EXPECT_EQ(ReadFileBytes(dir / "quelle.xml_NEU.xml"),
+              "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n\n<contact>\n   <realName>A</realName>\n   <contact>\n"
+              "      <realName>B</realName>\n   </contact>\n   <number>1</number>\n</contact>\n");
 }
+
+// Every contact of a source copied into a target, saved and loaded again:
+// the rows come back as the panel showed them, every contact keeps its
+// records and their nesting below it, and no contact went into an element
+// that held none ("setup"). Sources hold contacts in a group with a number
+// after the contact, inside contacts, deeper or shallower than the
+// target's, and as a file's main element.
+const char* const WholeSources[] = {
+    "<phonebooks><phonebook name=\"G\"><group><contact><realName>Grouped</realName></contact>"
+    "<number>0555</number></group></phonebook></phonebooks>",
+    "<phonebooks><phonebook><contact><realName>Aussen</realName><contact><realName>Innen</realName><telephony>"
+    "<number>1</number></telephony></contact><number>2</number></contact><number>3</number><contact/></phonebook>"
+    "</phonebooks>",
+    "<a><b><c><d><contact><realName>Tief</realName><x><number>4</number></x></contact><number>5</number></d>"
+    "<number>6</number><contact><uniqueid>7</uniqueid></contact></c></b></a>",
+    "<contact><realName>Haupt</realName><contact><realName>Kind</realName></contact><number>8</number></contact>",
+    "<adressen><contact><realName>Flach</realName></contact><number>9</number><contact/></adressen>",
+};
+// "" stands for a new phonebook, nullptr for a panel without one.
+const char* const WholeTargets[] = {
+    "<phonebooks><phonebook name=\"F\"><contact><realName>K1</realName></contact><contact/><contact/><contact/>"
+    "<contact><realName>K5</realName><telephony><number>05</number></telephony></contact></phonebook></phonebooks>",
+    "",
+    nullptr,
+    "<phonebooks><phonebook><group><contact><realName>In Gruppe</realName></contact><number>10</number></group>"
+    "</phonebook></phonebooks>",
+    "<contact><realName>Solo</realName><number>11</number></contact>",
+    "<phonebooks><phonebook><contact><realName>Vor</realName></contact><setup/></phonebook></phonebooks>",
+};
+
+// Per contact, per record: its parent among the contact's records ("-" when
+// that lies outside them), name, attributes and text.
+std::vector<std::string> ContactShapes(const RecordList& records)
+{
+    std::vector<std::string> shapes;
+    std::vector<int> depths;
+    for (const NodeRecord& r : records) {
+        if (r.name == u"contact")
+            shapes.emplace_back(), depths.clear();
+        if (shapes.empty())
+            continue;
+        std::size_t j = depths.size();
+        while (j > 0 && depths[j - 1] >= r.depth)
+            --j;
+        depths.push_back(r.depth);
+        shapes.back() += (j ? std::to_string(j - 1) : "-") + " " + U8(r.name) + U8(r.attributes) + "[" +
+                         U8(r.text.view().substr(0, r.text.view().find_last_not_of(u' ') + 1)) + "]\n";
+    }
+    return shapes;
+}
+
+class PhonebookSaveWhole : public PhonebookSave, public ::testing::WithParamInterface<std::tuple<int, int>> {};
+
+TEST_P(PhonebookSaveWhole, CopiedContactsComeBackWhole)
+{
+    const auto [source, target] = GetParam();
+    if (WholeTargets[target] && *WholeTargets[target])
+        LoadText(2, "ziel.xml", WholeTargets[target]);
+    else if (WholeTargets[target])
+        NewPhonebook(2);
+    LoadText(1, "quelle.xml", WholeSources[source]);
+    TickAllRows(1);
+    CopyContacts(1);
+    std::vector<Row> rows = Rows(2);
+    const std::vector<std::string> shapes = ContactShapes(Panel(2).records);
+    SetFileField(2, dir / "ziel.xml");
+    SavePhonebook(2);
+    Load(1, dir / "ziel.xml_NEU.xml");
+    std::vector<Row> again = Rows(1);
+    for (std::size_t i = 0; i < rows.size() && i < again.size(); ++i)
+        rows[i].nr = again[i].nr;
+    EXPECT_EQ(again, rows);
+    EXPECT_EQ(ContactShapes(Panel(1).records), shapes);
+    EXPECT_TRUE(Messages().empty());
+    const auto elements = Elements(dir / "ziel.xml_NEU.xml");
+    for (std::size_t i = 0; i + 1 < elements.size(); ++i)
+        EXPECT_TRUE(elements[i].name != "setup" || elements[i + 1].depth <= elements[i].depth);
+}
+
+INSTANTIATE_TEST_SUITE_P(SourcesAndTargets, PhonebookSaveWhole,
+                         ::testing::Combine(::testing::Range(0, 5), ::testing::Range(0, 6)));
 
 TEST_F(PhonebookSave, ValuesWithBarsAndBackslashesSurvive)
 {
@@ -224,6 +321,88 @@ TEST_F(PhonebookSave, ValuesWithBarsAndBackslashesSurvive)
     EXPECT_EQ(U8(Text(1, NameFieldWidget)), "a|b");
     SavePhonebook(1);
     EXPECT_EQ(Elements(dir / "bar.xml_NEU.xml"), pbtest::ExpatElements(source));
+}
+
+// Characters XML 1.0 cannot carry are left out of the saved file, which
+// then holds what the same phonebook without them gives, and one Information
+// box names where they stood. A name that stays no XML name without them,
+// or a file nested deeper than a load reads, is not written.
+TEST_F(PhonebookSave, CharactersXmlCannotCarryAreLeftOutAndNamed)
+{
+    LoadText(1, "z.xml",
+             "<phonebooks><phonebook owner=\"1\" name=\"Ziel\"><contact><realName>Zoe</realName>"
+             "<number type=\"home\">1</number></contact></phonebook></phonebooks>");
+    SetNameField(1, "Neu");
+    SavePhonebook(1);
+    const std::filesystem::path saved = dir / "z.xml_NEU.xml";
+    const std::string reference = ReadFileBytes(saved);
+    std::vector<RecordList::Node*> record;  // phonebooks, phonebook, contact, realName, number
+    for (RecordList::Node* n = Panel(1).records.FirstNode(); n; n = n->next)
+        record.push_back(n);
+    ASSERT_EQ(record.size(), 5u);
+
+    struct Case {
+        std::u16string nameField;
+        int record;
+        RecordText NodeRecord::*field;
+        std::u16string value;
+        const char* places;  // the lines of the box that name the places; nullptr: refused
+    };
+    const Case cases[] = {
+        {u"N\u0001e\uFFFEu", 3, &NodeRecord::text, u"Zoe", "  Feld 'Name'    \n"},
+        {u"Neu", 3, &NodeRecord::text, u"Z\x1F" u"o\xDC00" u"e", "  Kontakt Nr. 2 (1) 'Zoe': Text von 'realName'    \n"},
+        {u"Neu\xD800", 4, &NodeRecord::attributes, u"type=\"ho\uFFFFme\"|",
+         "  Feld 'Name'    \n  Kontakt Nr. 2 (1) 'Zoe': Attribut 'type' von 'number'    \n"},
+        {u"Neu", 1, &NodeRecord::attributes, u"owner=\"\u00021\"|name=\"Ziel\"|",
+         "  Vor dem ersten Kontakt: Attribut 'owner' von 'phonebook'    \n"},
+        {u"Neu", 4, &NodeRecord::name, u"num\bber", "  Kontakt Nr. 2 (1) 'Zoe': Name des Elements 'number'    \n"},
+        {u"Neu", 4, &NodeRecord::attributes, u"ty\u001Bpe\u0010=\"home\"|",
+         "  Kontakt Nr. 2 (1) 'Zoe': Name eines Attributs von 'number'    \n"},
+        {u"Neu", 4, &NodeRecord::name, u"\u0001", nullptr},
+        {u"Neu", 4, &NodeRecord::name, u"a b", nullptr},
+        {u"Neu", 4, &NodeRecord::attributes, u"x\u00D7=\"1\"|", nullptr},  // no name character
+    };
+    for (const Case& c : cases) {
+        ui::ClearRecordedMessages();
+        nwtest::WriteFileBytes(saved, "vorher");
+        ui::SetText(PanelWidgetNumber(1, NameFieldWidget), c.nameField);
+        RecordText& field = record[c.record]->record.*c.field;
+        const RecordText before = field;
+        field = c.value;
+        SavePhonebook(1);
+        field = before;
+        ASSERT_EQ(Messages().size(), 1u);
+        EXPECT_EQ(Messages()[0].icon, c.places ? ui::Icon::Information : ui::Icon::Error);
+        EXPECT_EQ(ReadFileBytes(saved), c.places ? reference : "vorher");
+        if (c.places) {
+            EXPECT_EQ(U8(Messages()[0].text), std::string("  Beim Speichern wurden Zeichen weggelassen,    \n"
+                                                          "  die eine XML-Datei nicht enthalten kann:    \n\n") +
+                                                  c.places + "\n  Bitte beachten !");
+        }
+    }
+    // Many places: the first ten are named, the rest counted.
+    ui::ClearRecordedMessages();
+    SetNameField(1, "Neu");
+    for (int i = 0; i < 12; ++i)
+        Panel(1).records.Append({u"", 3, u"x", u"", u"\u0001"});
+    SavePhonebook(1);
+    ASSERT_EQ(Messages().size(), 1u);
+    EXPECT_NE(U8(Messages()[0].text).find("'Zoe': Text von 'x'    \n  und 2 weitere Stellen    \n"), std::string::npos);
+
+    // A contact that was a file's main element, as deep as a load takes it,
+    // put into the frame of a new phonebook would be one level too deep.
+    std::string deep = "<contact>";
+    for (int i = 1; i < XmlMaxLoadDepth; ++i)
+        deep.insert(9, "<x>").append("</x>");
+    ui::ClearRecordedMessages();
+    LoadText(1, "tief.xml", deep + "</contact>");
+    TickRows(1, {0});
+    CopyContacts(1);
+    SetFileField(2, dir / "tief");
+    SavePhonebook(2);
+    ASSERT_EQ(Messages().size(), 1u);
+    EXPECT_EQ(Messages()[0].icon, ui::Icon::Error);
+    EXPECT_FALSE(std::filesystem::exists(dir / "tief_NEU.xml"));
 }
 
 TEST_F(PhonebookSave, UnwritableTargetIsReportedAndLeavesFilesAlone)

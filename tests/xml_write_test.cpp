@@ -108,6 +108,48 @@ INSTANTIATE_TEST_SUITE_P(Cases, XmlWriteElementTest, ::testing::ValuesIn(kElemen
                          [](const auto& info) { return std::string(info.param.name); });
 
 // ---------------------------------------------------------------------------
+// Names
+
+// True when an element and an attribute both called name, written and
+// loaded again, come back under that name.
+bool NameReadBack(const std::u16string& name)
+{
+    XmlNode* e = NewDocumentElement(0, XmlEncoding::Utf8, name);
+    if (!e)
+        return false;
+    XmlSetAttribute(e, name, u"1");
+    nwtest::TempDir dir;
+    nwtest::WriteFileBytes(dir / "n.xml", XmlSerializeToBytes(0, 0));
+    if (!XmlLoadFile(1, (dir / "n.xml").u16string()) || XmlStatus(1) != 0)
+        return false;
+    XmlNode* back = XmlMainNode(1);
+    return XmlNodeNameView(back) == name && XmlAttributeCount(back) == 1 && XmlAttributeNameView(back, 0) == name;
+}
+
+// XmlIsName says of a name what writing it and reading it back shows.
+TEST_F(XmlDocTest, IsNameAcceptsExactlyTheNamesThatComeBack)
+{
+    const struct {
+        std::u16string name;
+        int isName;  // -1: as the parser decides
+    } cases[] = {
+        {u"contact", 1}, {u"a-1.b_c:d", 1}, {u"_x", 1}, {u":x", 1}, {u"Stra\u00DFe", 1}, {u"\u540D\u524D", 1},
+        {u"a\u00B7", 1}, {u"a\u0300", 1}, {u"", 0}, {u"1a", 0}, {u"-a", 0}, {u".a", 0}, {u"a b", 0}, {u"a>b", 0},
+        {u"a=b", 0}, {u"a\"", 0}, {u"\u00B7a", 0}, {u"\u0300a", 0}, {u"a\u00D7", 0}, {u"\u00DFa\u00A0", 0},
+        {std::u16string(u"a\xD800"), 0}, {u"a\uFFFE", 0}, {u"a\u0001", 0}, {u"\U00010000", -1}, {u"a\u037E", -1},
+        {u"\uFFFD", -1}, {u"\u3001a", -1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(nwtest::U8(c.name));
+        const bool isName = XmlIsName(c.name);
+        if (c.isName >= 0) {
+            EXPECT_EQ(isName, c.isName == 1);
+        }
+        EXPECT_EQ(isName, NameReadBack(c.name));
+    }
+}
+
+// ---------------------------------------------------------------------------
 // Declaration and byte-order mark
 
 struct DeclarationCase {

@@ -1,5 +1,7 @@
 #include "ui/contact_list_model.h"
 
+#include "ui/queued_call.h"
+
 #include <algorithm>
 
 namespace ui {
@@ -139,16 +141,7 @@ void ContactListModel::insertRow(int position, const std::u16string& text, std::
 
 void ContactListModel::queueAnnounce()
 {
-    if (announceQueued_)
-        return;
-    announceQueued_ = true;
-    QMetaObject::invokeMethod(
-        this,
-        [this] {
-            announceQueued_ = false;
-            announce();
-        },
-        Qt::QueuedConnection);
+    CallOnceLater(this, announceQueued_, [this] { announce(); });
 }
 
 void ContactListModel::removeRowAt(int row)

@@ -1,5 +1,7 @@
 #include "ui/contact_list_view.h"
 
+#include "ui/queued_call.h"
+
 #include <QApplication>
 #include <QFontMetrics>
 #include <QHeaderView>
@@ -139,16 +141,7 @@ void ContactListView::markPending()
 
 void ContactListView::scheduleSync()
 {
-    if (syncQueued_)
-        return;
-    syncQueued_ = true;
-    QMetaObject::invokeMethod(
-        this,
-        [this] {
-            syncQueued_ = false;
-            syncSelection();
-        },
-        Qt::QueuedConnection);
+    CallOnceLater(this, syncQueued_, [this] { syncSelection(); });
 }
 
 void ContactListView::syncSelection()

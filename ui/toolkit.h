@@ -2,7 +2,8 @@
 // The number-addressed widget toolkit. The program names its windows, widgets
 // and fonts by small numbers it fixes itself; this header is all it sees of
 // the windowing system. No Qt type appears here: the implementation
-// (ui/qt_toolkit.cpp) is the only code that includes Qt.
+// (ui/qt_*.cpp behind ui/qt_internal.h, with the contact list's model and
+// view) is the only code that includes Qt.
 #include <cstdint>
 #include <string>
 #include <vector>

@@ -114,6 +114,10 @@ void XmlSetAttribute(XmlNode* node, std::u16string_view name, std::u16string_vie
 // ones set next take no more memory than they need; does nothing otherwise.
 void XmlReserveAttributes(XmlNode* node, int count);
 void XmlSetNodeText(XmlNode* node, std::u16string_view text);
+// True when name, written as an element or attribute name, is read back by
+// the parser as that name: an XML name of characters a document can hold.
+// Names of ASCII characters are judged at once; others are put to Expat.
+bool XmlIsName(std::u16string_view name);
 
 // Formatting and saving ----------------------------------------------------
 // Returns 1, or 0 for no document or when memory ran out while the document

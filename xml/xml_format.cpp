@@ -59,6 +59,21 @@ std::uint32_t SegmentEnd(const XmlNode* node, std::uint32_t read, std::uint32_t 
     return read + (wanted < left ? wanted : left);
 }
 
+// Hands a node's text to copy(end) in segments: up to each child's place in
+// turn, then up to its end; each child's segment is noted with the length
+// written for it. read is how far copy has got.
+template <class Out, class Copy>
+void CopySegments(XmlNode* node, const std::uint32_t& read, Out& out, Copy& copy)
+{
+    for (XmlNode* child = node->firstChild; child; child = child->nextSibling) {
+        const std::uint32_t end = SegmentEnd(node, read, child->precedingTextLength);
+        const std::uint64_t start = out.n;
+        copy(end);
+        out.SetLength(child, start);
+    }
+    copy(node->text.n);
+}
+
 // Room for a text of n units (and its terminator, already set) in the
 // document's arena, or on the heap when the arena has none; absent when
 // memory runs out.
@@ -409,13 +424,7 @@ void BuildCrLf(XmlNode* node, Out& out)
             }
         }
     };
-    for (XmlNode* child = node->firstChild; child; child = child->nextSibling) {
-        std::uint32_t end = SegmentEnd(node, read, child->precedingTextLength);
-        std::uint64_t start = out.n;
-        copy(end);
-        out.SetLength(child, start);
-    }
-    copy(node->text.n);
+    CopySegments(node, read, out, copy);
 }
 
 bool NeedsCrLf(const XmlNode* node)
@@ -719,13 +728,7 @@ void BuildReindent(XmlNode* node, std::int64_t level, std::int64_t step, bool to
             }
         }
     };
-    for (XmlNode* child = node->firstChild; child; child = child->nextSibling) {
-        std::uint32_t end = SegmentEnd(node, read, child->precedingTextLength);
-        std::uint64_t start = out.n;
-        copy(end);
-        out.SetLength(child, start);
-    }
-    copy(node->text.n);
+    CopySegments(node, read, out, copy);
     if (afterBreak) {
         out.Unput(level > 0 ? static_cast<std::uint64_t>(level) : 0);
         out.Blanks(level - step);

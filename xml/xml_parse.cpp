@@ -4,13 +4,16 @@
 // is stored. Character data arrives in pieces and is gathered in one growing
 // buffer that holds the texts of all open nodes back to back (a child's text
 // always follows its parent's, so closing a node just cuts the buffer back).
-// A finished text is copied into the document's arena.
+// A finished text is copied into the document's arena. XmlIsName puts a
+// name to the same parser.
 #include "xml/xml_internal.h"
 
 #include "base/path.h"
+#include "base/text.h"
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <memory>
 #include <type_traits>
 
@@ -863,4 +866,49 @@ XmlDocument* XmlLoadFileAs(int document, const std::u16string& path, std::option
 XmlDocument* XmlLoadFile(int document, const std::u16string& path)
 {
     return XmlLoadFileAs(document, path, std::nullopt);
+}
+
+// Names -----------------------------------------------------------------------
+
+namespace {
+
+bool AsciiNameStart(char16_t c)
+{
+    return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || c == u'_' || c == u':';
+}
+
+bool AsciiNameCharacter(char16_t c)
+{
+    return AsciiNameStart(c) || (c >= u'0' && c <= u'9') || c == u'-' || c == u'.';
+}
+
+}  // namespace
+
+bool XmlIsName(std::u16string_view name)
+{
+    if (name.empty())
+        return false;
+    bool ascii = true;
+    for (std::size_t i = 0; i < name.size(); ++i) {
+        const char16_t c = name[i];
+        if (c >= 0x80)
+            ascii = false;
+        else if (i == 0 ? !AsciiNameStart(c) : !AsciiNameCharacter(c))
+            return false;
+    }
+    if (ascii)
+        return true;
+    if (HoldsNonXmlCharacters(name))
+        return false;
+    // Only name characters among the ASCII ones: "<" name "/>" is
+    // well-formed exactly when name is a name.
+    try {
+        const std::string element = "<" + Utf16ToUtf8(name) + "/>";
+        if (element.size() > static_cast<std::size_t>(INT_MAX))
+            return false;
+        const ParserHandle parser = NewParser(XmlEncoding::Utf8);
+        return parser && XML_Parse(parser.get(), element.data(), static_cast<int>(element.size()), 1) == XML_STATUS_OK;
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
 }

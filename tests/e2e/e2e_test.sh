@@ -66,8 +66,10 @@ books="$work/buecher/"
 printf 'telefonbuch1=%s\nTELEFONBUCH2=%s\ntooltip=0\n' "$books" "$books" >"$work/programm/Nummernwerk.ini"
 
 # --- a display of our own -----------------------------------------------------
+# -noreset: an X server resets when its last client goes, and refuses new
+# clients while it does; the program is started several times in a row.
 exec 3>"$work/display"
-Xvfb -displayfd 3 -screen 0 1920x1080x24 -nolisten tcp >"$out/xvfb.log" 2>&1 &
+Xvfb -displayfd 3 -screen 0 1920x1080x24 -nolisten tcp -noreset >"$out/xvfb.log" 2>&1 &
 xvfb_pid=$!
 exec 3>&-
 wait_for "Xvfb" test -s "$work/display"

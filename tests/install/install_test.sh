@@ -146,7 +146,7 @@ config="$home/.config"
 settings="$config/Nummernwerk/Nummernwerk.ini"
 
 exec 3>"$work/display"
-Xvfb -displayfd 3 -screen 0 1920x1080x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
+Xvfb -displayfd 3 -screen 0 1920x1080x24 -nolisten tcp -noreset >"$work/xvfb.log" 2>&1 &
 xvfb_pid=$!
 exec 3>&-
 for _ in $(seq 1 200); do [ -s "$work/display" ] && break; sleep 0.1; done
