@@ -384,7 +384,7 @@ TEST_F(PhonebookSave, CharactersXmlCannotCarryAreLeftOutAndNamed)
     ui::ClearRecordedMessages();
     SetNameField(1, "Neu");
     for (int i = 0; i < 12; ++i)
-        Panel(1).records.Append({u"", 3, u"x", u"", u"\u0001"});
+        Panel(1).records.Append({.nr = u"", .name = u"x", .attributes = u"", .text = u"\u0001", .depth = 3});
     SavePhonebook(1);
     ASSERT_EQ(Messages().size(), 1u);
     EXPECT_NE(U8(Messages()[0].text).find("'Zoe': Text von 'x'    \n  und 2 weitere Stellen    \n"), std::string::npos);
