@@ -4,6 +4,8 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <fstream>
+#include <sstream>
 #include <ostream>
 
 #include "base/atomic_file.h"
@@ -34,11 +36,27 @@ void AppendUtf8(std::string& out, std::u16string_view text)
     }
 }
 
-RecordList& KeepUntilExit(RecordList records)
+std::string Utf8(std::u16string_view text)
 {
-    static RecordList* const kept = new RecordList;
-    *kept = std::move(records);
-    return *kept;
+    std::string out;
+    AppendUtf8(out, text);
+    return out;
+}
+
+void AppendField(std::string& line, std::u16string_view text)
+{
+    const std::size_t start = line.size();
+    AppendUtf8(line, text);
+    for (std::size_t i = start; i < line.size(); ++i)
+        if (line[i] == '\t' || line[i] == '\n' || line[i] == '\r')
+            line[i] = ' ';
+}
+
+RecordList& KeepUntilExit(RecordList records, int slot)
+{
+    static RecordList* const kept = new RecordList[KeptBooks];
+    kept[slot] = std::move(records);
+    return kept[slot];
 }
 
 // Progress -------------------------------------------------------------------------
@@ -130,6 +148,25 @@ std::string OpenFailure(const std::string& file)
 
 }  // namespace
 
+bool ReadBytesInput(const std::string& argument, std::string& bytes, const Io& io)
+{
+    {
+        ProgressStep step(io, argument + " wird gelesen");
+        std::ifstream in(argument, std::ios::binary);
+        std::ostringstream read;
+        if (in && (read << in.rdbuf()))
+            bytes = std::move(read).str();
+        else
+            bytes.clear();
+        if (in.bad())
+            bytes.clear();
+    }
+    if (!bytes.empty())
+        return true;
+    io.err << argument << ":0:0: Das Telefonbuch kann nicht geöffnet werden: " << OpenFailure(argument) << '\n';
+    return false;
+}
+
 void PrintMessages(const std::string& file, const std::vector<BookMessage>& messages, const Io& io)
 {
     for (const BookMessage& m : messages) {
@@ -219,6 +256,19 @@ int WriteOutput(const std::string& output, const Io& io,
     io.err << (IsStandardOutput(output) ? std::string("Standardausgabe") : output)
            << ": kann nicht geschrieben werden: " << reason << '\n';
     return OutputFailed;
+}
+
+WriteOutcome WriteBytes(const ByteTarget& target, std::string_view bytes)
+{
+    WriteOutcome outcome;
+    if (target.write) {
+        outcome.written = target.write(bytes.data(), bytes.size());
+        if (!outcome.written)
+            outcome.reason = FileWriteReason(EIO);
+    } else {
+        outcome.written = WriteFileAtomically(NativePath(target.path), bytes, &outcome.reason);
+    }
+    return outcome;
 }
 
 }  // namespace cli
