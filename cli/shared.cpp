@@ -1,11 +1,10 @@
 // The steps the commands share.
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
-#include <fstream>
-#include <sstream>
 #include <ostream>
 
 #include "base/atomic_file.h"
@@ -152,14 +151,29 @@ bool ReadBytesInput(const std::string& argument, std::string& bytes, const Io& i
 {
     {
         ProgressStep step(io, argument + " wird gelesen");
-        std::ifstream in(argument, std::ios::binary);
-        std::ostringstream read;
-        if (in && (read << in.rdbuf()))
-            bytes = std::move(read).str();
-        else
-            bytes.clear();
-        if (in.bad())
-            bytes.clear();
+        // In one piece of the file's size, read straight into place.
+        bytes.clear();
+        const int fd = ::open(argument.c_str(), O_RDONLY | O_CLOEXEC);
+        struct stat st {};
+        if (fd >= 0 && ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
+            bytes.resize(static_cast<std::size_t>(st.st_size));
+            std::size_t done = 0;
+            while (done < bytes.size()) {
+                const ssize_t n = ::read(fd, bytes.data() + done, bytes.size() - done);
+                if (n < 0 && errno == EINTR)
+                    continue;
+                if (n < 0) {
+                    done = 0;  // a read error: nothing counts
+                    break;
+                }
+                if (n == 0)
+                    break;  // the file got shorter meanwhile
+                done += static_cast<std::size_t>(n);
+            }
+            bytes.resize(done);
+        }
+        if (fd >= 0)
+            ::close(fd);
     }
     if (!bytes.empty())
         return true;
