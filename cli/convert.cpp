@@ -92,6 +92,11 @@ int RunConvert(const ConvertOptions& options, const Io& io)
         return UnknownFormat(options.input, io);
     const std::optional<FileKind> to =
         options.format.empty() ? KindOfName(options.output) : KindOfFormat(options.format);
+    if (!to && options.format.empty() && IsStandardOutput(options.output)) {
+        io.err << "nummernwerk-cli: Für die Standardausgabe fehlt --format xml, vcf oder csv\n"
+                  "Mehr dazu: nummernwerk-cli convert --help\n";
+        return UsageError;
+    }
     if (!to)
         return UnknownFormat(options.format.empty() ? options.output : "--format " + options.format, io);
     if (const int refused = RefuseInputAsOutput(options.output, {options.input}, io))
