@@ -13,6 +13,7 @@ enum Status : int {
     InputFailed = 1,   // an input could not be opened or is not well-formed XML
     UsageError = 2,    // wrong arguments, or an output that names an input
     OutputFailed = 3,  // the output could not be written
+    ErrorsFound = 4,   // check: a book holds a finding of severity error
 };
 
 // Where the tool writes: results to out, messages to err.

@@ -40,6 +40,10 @@ const std::vector<Command>& Commands();
 CommandRun SetUpList(CLI::App& command);
 CommandRun SetUpFormat(CLI::App& command);
 CommandRun SetUpMerge(CLI::App& command);
+CommandRun SetUpCheck(CLI::App& command);
+CommandRun SetUpDupes(CLI::App& command);
+CommandRun SetUpDedupe(CLI::App& command);
+CommandRun SetUpConvert(CLI::App& command);
 
 // The XML document number the commands work with, one at a time.
 constexpr int Document = 0;
@@ -50,6 +54,11 @@ constexpr int Document = 0;
 std::u16string ArgumentPath(const std::string& argument);
 // Appends text as UTF-8.
 void AppendUtf8(std::string& out, std::u16string_view text);
+// Text as UTF-8.
+std::string Utf8(std::u16string_view text);
+// Appends text as UTF-8 for a field of a line: a tab or line break in it
+// becomes a blank, so that the field keeps its line.
+void AppendField(std::string& line, std::u16string_view text);
 
 // Progress ------------------------------------------------------------------
 
@@ -78,7 +87,9 @@ private:
 // Records a command works on to its end, kept until the next command or the
 // end of the process: the system takes a large phonebook's memory back at
 // once, where freeing its million records one by one would delay the end.
-RecordList& KeepUntilExit(RecordList records);
+// A command that works on two books at once keeps them in two slots.
+constexpr int KeptBooks = 2;
+RecordList& KeepUntilExit(RecordList records, int slot = 0);
 
 // Inputs --------------------------------------------------------------------
 
@@ -97,6 +108,11 @@ struct Input {
 };
 Input ReadInput(const std::string& argument, const std::u16string& suffix, const Io& io, bool keepDocument);
 
+// Reads the whole file named by the argument into bytes. A file that
+// cannot be read, or is empty, gets the line ReadInput gives it
+// ("FILE:0:0: ..."); false then.
+bool ReadBytesInput(const std::string& argument, std::string& bytes, const Io& io);
+
 // Prints message boxes as lines "FILE: TITLE: TEXT", the text on one line.
 void PrintMessages(const std::string& file, const std::vector<BookMessage>& messages, const Io& io);
 
@@ -114,5 +130,9 @@ int RefuseInputAsOutput(const std::string& output, const std::vector<std::string
 // writer's reason on err.
 int WriteOutput(const std::string& output, const Io& io,
                 const std::function<WriteOutcome(const ByteTarget& target)>& write);
+
+// Writes bytes made in one piece to a target as WriteOutput hands it: a
+// file atomically, or the target's write function.
+WriteOutcome WriteBytes(const ByteTarget& target, std::string_view bytes);
 
 }  // namespace cli

@@ -24,6 +24,44 @@ const std::vector<Command>& Commands()
          "  nummernwerk-cli merge Buero.xml Familie.xml -o Gesamt.xml\n"
          "  nummernwerk-cli merge Buero.xml Familie.xml Verein.xml --name Alle -o Alle.xml\n",
          SetUpMerge},
+        {"check", "Prüfen, was die FRITZ!Box beim Wiederherstellen ablehnen oder ändern würde",
+         "Je Befund eine Zeile DATEI: SCHWERE CODE NR. NAME: TEXT (SCHWERE: error, warning\n"
+         "oder info; NR. und NAME bei Befunden zu einem Kontakt). Mit --json je Datei ein\n"
+         "JSON-Objekt auf einer eigenen Zeile, auch bei nur einer Datei.\n"
+         "Exit-Status 4, wenn eine Datei einen Befund der Schwere error hat; 1 geht vor.\n\n"
+         "Beispiele:\n"
+         "  nummernwerk-cli check Telefonbuch.xml\n"
+         "  nummernwerk-cli check --json *.xml | jq -c '.findings[] | select(.severity == \"error\")'\n"
+         "  nummernwerk-cli check Telefonbuch.xml > /dev/null || echo 'Nicht wiederherstellen!'\n",
+         SetUpCheck},
+        {"dupes", "Dubletten in einem Telefonbuch oder zwischen zweien zeigen",
+         "Je Gruppe eine Zeile ART<Tab>NAMENSSCHLÜSSEL<Tab>NUMMERNSCHLÜSSEL, dann je Kontakt\n"
+         "eine Zeile '  DATEI: NR. NAME'. ART ist same-contact (derselbe Kontakt, den\n"
+         "'dedupe' zusammenführt), same-number (eine Rufnummer, verschiedene Namen) oder\n"
+         "same-name (ein Name, verschiedene Rufnummern).\n\n"
+         "Beispiele:\n"
+         "  nummernwerk-cli dupes Telefonbuch.xml\n"
+         "  nummernwerk-cli dupes Buero.xml Familie.xml --json > dubletten.json\n",
+         SetUpDupes},
+        {"dedupe", "Jede Gruppe desselben Kontakts zusammenführen und speichern wie 'Speichern'",
+         "Jede Gruppe der Art same-contact aus 'dupes' wird in ihren ersten Kontakt\n"
+         "zusammengeführt wie mit 'Zusammenführen'. Eine Gruppe, die mehr als 9 Rufnummern\n"
+         "ergäbe, bleibt, wie sie ist; sie und jede Kurzwahl oder Vanity-Nummer, die dabei\n"
+         "wegfällt, stehen auf der Fehlerausgabe.\n\n"
+         "Beispiele:\n"
+         "  nummernwerk-cli dedupe Telefonbuch.xml -o Telefonbuch_bereinigt.xml\n"
+         "  nummernwerk-cli dedupe Gesamt.xml -o Gesamt_bereinigt.xml 2> zusammengefuehrt.txt\n",
+         SetUpDedupe},
+        {"convert", "Zwischen Telefonbuch (.xml), vCard (.vcf) und CSV (.csv) umwandeln",
+         "Das Format folgt der Endung. Ein Telefonbuch wird gelesen wie mit 'Laden' und\n"
+         "geschrieben wie mit 'Speichern'; vCard wird als vCard 3.0, CSV in den Spalten von\n"
+         "Google Kontakte geschrieben. Übersprungene Karten und Zeilen stehen als\n"
+         "DATEI:ZEILE: GRUND auf der Fehlerausgabe.\n\n"
+         "Beispiele:\n"
+         "  nummernwerk-cli convert Telefonbuch.xml Kontakte.vcf\n"
+         "  nummernwerk-cli convert Google.csv Telefonbuch.xml --name Privat\n"
+         "  nummernwerk-cli convert Telefon.vcf - --format csv\n",
+         SetUpConvert},
     };
     return commands;
 }

@@ -17,24 +17,6 @@ struct ListOptions {
     bool json = false;
 };
 
-std::string Utf8(std::u16string_view text)
-{
-    std::string out;
-    AppendUtf8(out, text);
-    return out;
-}
-
-// One field of a tab-separated line: a tab or line break in it becomes a
-// blank, so that every contact keeps one line of four fields.
-void AppendField(std::string& line, std::u16string_view text)
-{
-    const std::size_t start = line.size();
-    AppendUtf8(line, text);
-    for (std::size_t i = start; i < line.size(); ++i)
-        if (line[i] == '\t' || line[i] == '\n' || line[i] == '\r')
-            line[i] = ' ';
-}
-
 // The phonebook's name, then Nr., ID, Name and Telefon of each contact.
 void PrintTable(const ReadPhonebook& book, const RecordList& records, const Io& io)
 {

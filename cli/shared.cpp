@@ -1,4 +1,5 @@
 // The steps the commands share.
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -34,11 +35,27 @@ void AppendUtf8(std::string& out, std::u16string_view text)
     }
 }
 
-RecordList& KeepUntilExit(RecordList records)
+std::string Utf8(std::u16string_view text)
 {
-    static RecordList* const kept = new RecordList;
-    *kept = std::move(records);
-    return *kept;
+    std::string out;
+    AppendUtf8(out, text);
+    return out;
+}
+
+void AppendField(std::string& line, std::u16string_view text)
+{
+    const std::size_t start = line.size();
+    AppendUtf8(line, text);
+    for (std::size_t i = start; i < line.size(); ++i)
+        if (line[i] == '\t' || line[i] == '\n' || line[i] == '\r')
+            line[i] = ' ';
+}
+
+RecordList& KeepUntilExit(RecordList records, int slot)
+{
+    static RecordList* const kept = new RecordList[KeptBooks];
+    kept[slot] = std::move(records);
+    return kept[slot];
 }
 
 // Progress -------------------------------------------------------------------------
@@ -130,6 +147,40 @@ std::string OpenFailure(const std::string& file)
 
 }  // namespace
 
+bool ReadBytesInput(const std::string& argument, std::string& bytes, const Io& io)
+{
+    {
+        ProgressStep step(io, argument + " wird gelesen");
+        // In one piece of the file's size, read straight into place.
+        bytes.clear();
+        const int fd = ::open(argument.c_str(), O_RDONLY | O_CLOEXEC);
+        struct stat st {};
+        if (fd >= 0 && ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
+            bytes.resize(static_cast<std::size_t>(st.st_size));
+            std::size_t done = 0;
+            while (done < bytes.size()) {
+                const ssize_t n = ::read(fd, bytes.data() + done, bytes.size() - done);
+                if (n < 0 && errno == EINTR)
+                    continue;
+                if (n < 0) {
+                    done = 0;  // a read error: nothing counts
+                    break;
+                }
+                if (n == 0)
+                    break;  // the file got shorter meanwhile
+                done += static_cast<std::size_t>(n);
+            }
+            bytes.resize(done);
+        }
+        if (fd >= 0)
+            ::close(fd);
+    }
+    if (!bytes.empty())
+        return true;
+    io.err << argument << ":0:0: Das Telefonbuch kann nicht geöffnet werden: " << OpenFailure(argument) << '\n';
+    return false;
+}
+
 void PrintMessages(const std::string& file, const std::vector<BookMessage>& messages, const Io& io)
 {
     for (const BookMessage& m : messages) {
@@ -219,6 +270,19 @@ int WriteOutput(const std::string& output, const Io& io,
     io.err << (IsStandardOutput(output) ? std::string("Standardausgabe") : output)
            << ": kann nicht geschrieben werden: " << reason << '\n';
     return OutputFailed;
+}
+
+WriteOutcome WriteBytes(const ByteTarget& target, std::string_view bytes)
+{
+    WriteOutcome outcome;
+    if (target.write) {
+        outcome.written = target.write(bytes.data(), bytes.size());
+        if (!outcome.written)
+            outcome.reason = FileWriteReason(EIO);
+    } else {
+        outcome.written = WriteFileAtomically(NativePath(target.path), bytes, &outcome.reason);
+    }
+    return outcome;
 }
 
 }  // namespace cli

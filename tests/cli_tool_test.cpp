@@ -11,6 +11,11 @@
 
 #include "base/atomic_file.h"
 #include "cli/cli.h"
+#include "contacts/checks.h"
+#include "contacts/duplicates.h"
+#include "contacts/exchange.h"
+#include "contacts/merge.h"
+#include "phonebook/book_file.h"
 #include "phonebook_fixture.h"
 
 namespace fs = std::filesystem;
@@ -230,6 +235,10 @@ TEST_F(CliTool, ExitStatusesErrorLinesAndInputsNeverWritten)
     nwtest::WriteFileBytes(dir / "kaputt.xml", "<phonebooks><phonebook><contact><realName>A</realName></phonebook>");
     fs::create_symlink(good, dir / "verweis.xml");
     fs::create_hard_link(other, dir / "zweitname.xml");
+    // Files that are not what their names say: a phonebook named .vcf, an
+    // empty one named .csv.
+    fs::copy_file(good, dir / "gut.vcf");
+    nwtest::WriteFileBytes(dir / "anders.csv", "");
     const std::string goodBytes = ReadFileBytes(good), otherBytes = ReadFileBytes(other);
     const auto at = [this](const std::string& name) { return (dir / name).string(); };
 
@@ -258,6 +267,23 @@ TEST_F(CliTool, ExitStatusesErrorLinesAndInputsNeverWritten)
         {{"format", at("gut.xml"), "-o", at("fehlt/aus.xml")}, cli::OutputFailed, at("fehlt/aus.xml") + cannotWrite},
         {{"merge", at("gut.xml"), at("anders.xml"), "-o", at("fehlt/aus.xml")}, cli::OutputFailed,
          at("fehlt/aus.xml") + cannotWrite},
+        {{"check", at("gut.xml"), at("kaputt.xml")}, cli::InputFailed, at("kaputt.xml") + ":1:"},
+        {{"check", at("fehlt.xml"), at("gut.xml")}, cli::InputFailed, at("fehlt.xml") + ":0:0: "},
+        {{"dupes", at("gut.xml"), at("kaputt.xml")}, cli::InputFailed, at("kaputt.xml") + ":1:"},
+        {{"dupes", at("gut.xml"), at("anders.xml"), at("gut.xml")}, cli::UsageError, "nummernwerk-cli: "},
+        {{"dedupe", at("kaputt.xml"), "-o", at("aus.xml")}, cli::InputFailed, at("kaputt.xml") + ":1:"},
+        {{"dedupe", at("gut.xml"), "-o", at("verweis.xml")}, cli::UsageError, "nummernwerk-cli: "},
+        {{"dedupe", at("gut.xml"), "-o", at("fehlt/aus.xml")}, cli::OutputFailed, at("fehlt/aus.xml") + cannotWrite},
+        {{"convert", at("kaputt.xml"), at("aus.xml")}, cli::InputFailed, at("kaputt.xml") + ":1:"},
+        {{"convert", at("fehlt.vcf"), at("aus.xml")}, cli::InputFailed, at("fehlt.vcf") + ":0:0: "},
+        {{"convert", at("gut.vcf"), at("aus.xml")}, cli::InputFailed, at("gut.vcf") + ":0:0: "},
+        {{"convert", at("anders.csv"), at("aus.xml")}, cli::InputFailed, at("anders.csv") + ":0:0: "},
+        {{"convert", at("gut.xml"), at("gut.xml")}, cli::UsageError, "nummernwerk-cli: "},
+        {{"convert", at("gut.xml"), at("verweis.xml"), "--name", "X"}, cli::UsageError, "nummernwerk-cli: "},
+        {{"convert", at("gut.xml"), at("aus.txt")}, cli::UsageError, "nummernwerk-cli: "},
+        {{"convert", at("gut.xml"), "-"}, cli::UsageError, "nummernwerk-cli: "},
+        {{"convert", at("gut.xml"), "-", "--format", "pdf"}, cli::UsageError, "nummernwerk-cli: "},
+        {{"convert", at("gut.xml"), at("fehlt/aus.xml")}, cli::OutputFailed, at("fehlt/aus.xml") + cannotWrite},
         {{"--help"}, cli::Done, ""},
         {{"merge", "--help"}, cli::Done, ""},
         {{"--version"}, cli::Done, ""},
@@ -282,7 +308,7 @@ TEST_F(CliTool, ExitStatusesErrorLinesAndInputsNeverWritten)
     EXPECT_EQ(Tool({"--version"}).out, std::string("nummernwerk-cli ") + NW_VERSION + "\n");
     // The help lists every command with its own help.
     const std::string help = Tool({"--help"}).out;
-    for (const char* command : {"list", "format", "merge"}) {
+    for (const char* command : {"list", "format", "merge", "check", "dupes", "dedupe", "convert"}) {
         EXPECT_NE(help.find(std::string("\n  ") + command + " "), std::string::npos) << command;
         EXPECT_NE(Tool({command, "--help"}).out.find(std::string("nummernwerk-cli ") + command), std::string::npos);
     }
@@ -301,6 +327,8 @@ TEST_F(CliTool, ProgressLinesOnlyOnATerminal)
         {{"list", good.string()}, 1},
         {{"format", good.string(), "-o", (dir / "aus.xml").string()}, 2},
         {{"merge", good.string(), good.string(), "-o", "-"}, 3},
+        {{"check", good.string(), good.string()}, 4},
+        {{"convert", good.string(), (dir / "aus.vcf").string()}, 2},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.args[0]);
@@ -310,6 +338,206 @@ TEST_F(CliTool, ProgressLinesOnlyOnATerminal)
         EXPECT_EQ(terminal.out, plain.out);
         EXPECT_EQ(plain.err, "");
         EXPECT_EQ(Lines(terminal.err).size(), c.steps) << terminal.err;
+    }
+}
+
+// A book with a finding of most kinds and duplicates of each kind: a merge
+// with a quick-dial conflict, one refused for too many numbers.
+std::string TroubledBook()
+{
+    std::string many;
+    for (int i = 1; i <= 9; ++i)
+        many += "<number type=\"home\">040 10" + std::to_string(i) + "</number>";
+    return "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<phonebooks><phonebook name=\"Probe\">"
+           "<contact><person><realName>Max Muster</realName></person><telephony nid=\"3\">"
+           "<number type=\"home\" prio=\"1\" quickdial=\"12\">030 1234567</number>"
+           "<number type=\"mobile\">0170 1111111</number></telephony><uniqueid>7</uniqueid></contact>"
+           "<contact><person><realName>Muster, Max</realName></person><telephony>"
+           "<number type=\"work\" prio=\"1\" quickdial=\"13\">+49 30 1234567</number>"
+           "<number prio=\"1\">0170 2222222</number></telephony><uniqueid>7</uniqueid></contact>"
+           "<contact><person><realName>Erika</realName></person><telephony>"
+           "<number quickdial=\"13\">0170 2222222</number></telephony></contact>"
+           "<contact><person><realName></realName></person><telephony><number>0170 1111111</number>"
+           "<number></number></telephony></contact>"
+           "<contact><person><realName>Viele</realName></person><telephony>" + many + "</telephony></contact>"
+           "<contact><person><realName>Viele</realName></person><telephony><number>040 101</number>"
+           "<number>040 999</number></telephony></contact>"
+           "<contact><person><realName>Viele</realName></person><telephony><number>089 1</number>"
+           "</telephony></contact>"
+           "</phonebook></phonebooks>\n";
+}
+
+std::string_view KindId(DuplicateKind kind)
+{
+    return kind == DuplicateKind::SameContact ? "same-contact"
+           : kind == DuplicateKind::SameNumber ? "same-number"
+                                               : "same-name";
+}
+
+// A file read as "Laden" reads it, through the library.
+ReadPhonebook Read(const fs::path& file, const std::u16string& suffix = u"")
+{
+    ReadPhonebook book = ReadPhonebookFile(0, nwtest::U16(file.string()), suffix);
+    XmlFreeDocument(0);
+    return book;
+}
+
+// What "Speichern" writes for records.
+std::string Saved(const RecordList& records, const std::u16string& name, const fs::path& file)
+{
+    XmlCreateDocument(0, XmlEncoding::Utf8);
+    EXPECT_TRUE(WritePhonebook(0, records, name, ByteTarget::File(nwtest::U16(file.string()))).written);
+    XmlFreeDocument(0);
+    return ReadFileBytes(file);
+}
+
+TEST_F(CliTool, CheckDupesDedupeAndConvertGiveWhatTheLibraryGives)
+{
+    nwtest::WriteFileBytes(dir / "probe.xml", TroubledBook());
+    const ReadPhonebook troubled = Read(dir / "probe.xml");
+    std::vector<fs::path> files = Inputs();
+    files.push_back(dir / "probe.xml");
+    std::size_t merged = 0, refused = 0, conflicts = 0, errors = 0;
+    for (const fs::path& source : files) {
+        SCOPED_TRACE(source.string());
+        const fs::path file = source == dir / "probe.xml" ? source : Place(source, "buch.xml");
+        const std::string path = file.string();
+        const ReadPhonebook book = Read(file);
+        if (!book.opened || book.status != 0) {
+            for (const char* command : {"check", "dupes"})
+                EXPECT_EQ(Tool({command, path}).status, cli::InputFailed);
+            continue;
+        }
+
+        // check: every finding, as text lines and as JSON.
+        const std::vector<CheckFinding> findings = CheckBook(book.records);
+        const bool error = AnyFinding(findings, CheckSeverity::Error);
+        errors += error;
+        const ToolRun json = Tool({"check", "--json", path});
+        EXPECT_EQ(json.status, error ? cli::ErrorsFound : cli::Done);
+        const auto object = nlohmann::json::parse(json.out);
+        EXPECT_EQ(object["file"], path);
+        ASSERT_EQ(object["findings"].size(), findings.size());
+        const std::vector<std::string> lines = Lines(Tool({"check", path}).out);
+        ASSERT_EQ(lines.size(), findings.size());
+        for (std::size_t i = 0; i < findings.size(); ++i) {
+            const CheckFinding& f = findings[i];
+            const auto& j = object["findings"][i];
+            EXPECT_EQ(j["code"], CheckCodeId(f.code));
+            EXPECT_EQ(j["severity"], CheckSeverityId(f.severity()));
+            EXPECT_EQ(j["nr"], U8(f.nr));
+            EXPECT_EQ(j["name"], U8(f.name));
+            EXPECT_EQ(j["text"], U8(f.text));
+            EXPECT_EQ(lines[i].rfind(path + ": " + std::string(CheckSeverityId(f.severity())) + " " +
+                                         std::string(CheckCodeId(f.code)) + (f.contact ? " " + U8(f.nr) : ":"),
+                                     0),
+                      0u)
+                << lines[i];
+            EXPECT_TRUE(lines[i].ends_with(": " + Blanked(U8(f.text)))) << lines[i];
+        }
+
+        // dupes: alone and beside the troubled book.
+        for (const ReadPhonebook* second : {static_cast<const ReadPhonebook*>(nullptr), &troubled}) {
+            NumberKeys keys;
+            const std::vector<DuplicateGroup> groups =
+                FindDuplicates(book.records, second ? &second->records : nullptr, keys);
+            std::vector<std::string> args{"dupes", path};
+            if (second)
+                args.push_back((dir / "probe.xml").string());
+            const ToolRun text = Tool(args);
+            args.push_back("--json");
+            const ToolRun run = Tool(args);
+            EXPECT_EQ(run.status, cli::Done) << run.err;
+            const auto found = nlohmann::json::parse(run.out)["groups"];
+            ASSERT_EQ(found.size(), groups.size());
+            std::size_t members = 0;
+            for (std::size_t g = 0; g < groups.size(); ++g) {
+                EXPECT_EQ(found[g]["kind"], KindId(groups[g].kind));
+                EXPECT_EQ(found[g]["nameKey"], U8(groups[g].nameKey));
+                ASSERT_EQ(found[g]["numberKeys"].size(), groups[g].numberKeys.size());
+                for (std::size_t k = 0; k < groups[g].numberKeys.size(); ++k)
+                    EXPECT_EQ(found[g]["numberKeys"][k]["key"], U8(groups[g].numberKeys[k].text));
+                ASSERT_EQ(found[g]["members"].size(), groups[g].members.size());
+                for (std::size_t m = 0; m < groups[g].members.size(); ++m) {
+                    const DuplicateMember& member = groups[g].members[m];
+                    EXPECT_EQ(found[g]["members"][m]["file"], args[static_cast<std::size_t>(member.book) + 1]);
+                    EXPECT_EQ(found[g]["members"][m]["nr"], U8(member.nr));
+                    EXPECT_EQ(found[g]["members"][m]["name"], U8(member.name));
+                }
+                members += groups[g].members.size();
+            }
+            EXPECT_EQ(Lines(text.out).size(), groups.size() + members);
+        }
+
+        // dedupe: "Zusammenführen" of every group in the panel, then "Speichern".
+        ReadPhonebook panel = Read(file, u" (1)");
+        NumberKeys keys;
+        const std::vector<MergeResult> results = MergeAllDuplicates(panel.records, keys);
+        // The boxes of loading, then a line per refusal and per conflict, then the sum.
+        std::size_t told = panel.messages.size() + 1;
+        for (const MergeResult& r : results) {
+            merged += r.merged;
+            refused += r.refusal != MergeResult::Refusal::None;
+            conflicts += r.conflicts.size();
+            told += (r.refusal != MergeResult::Refusal::None) + r.conflicts.size();
+        }
+        const ToolRun dedupe = Tool({"dedupe", path, "-o", (dir / "werkzeug.xml").string()});
+        EXPECT_EQ(dedupe.status, cli::Done);
+        EXPECT_EQ(Lines(dedupe.err).size(), told) << dedupe.err;
+        EXPECT_EQ(ReadFileBytes(dir / "werkzeug.xml"), Saved(panel.records, panel.phonebookName, dir / "fenster.xml"));
+
+        // convert: to itself as "Speichern" writes it, to vCard and CSV as the
+        // exchange writes them, and back as the exchange reads them.
+        EXPECT_EQ(Tool({"convert", path, (dir / "kopie.xml").string(), "--name", "Neu"}).status, cli::Done);
+        EXPECT_EQ(ReadFileBytes(dir / "kopie.xml"), Saved(book.records, u"Neu", dir / "fenster.xml"));
+        for (const ExchangeFormat format : {ExchangeFormat::VCard, ExchangeFormat::Csv}) {
+            const std::string ending = format == ExchangeFormat::VCard ? ".vcf" : ".csv";
+            const fs::path out = dir / ("kontakte" + ending), back = dir / "zurueck.xml";
+            ASSERT_EQ(Tool({"convert", path, out.string()}).status, cli::Done);
+            const std::string bytes = ReadFileBytes(out);
+            EXPECT_EQ(bytes, ExportContacts(format, ContactNodes(book.records)));
+            EXPECT_EQ(Tool({"convert", path, "-", "--format", ending.substr(1)}).out, bytes);
+            ASSERT_EQ(Tool({"convert", out.string(), back.string()}).status, cli::Done);
+            const ImportedBook imported = ImportContacts(format, bytes, u"kontakte", u"");
+            EXPECT_EQ(ReadFileBytes(back), Saved(imported.records, u"kontakte", dir / "fenster.xml"));
+        }
+        EXPECT_EQ(ReadFileBytes(file), source == file ? TroubledBook() : ReadFileBytes(source));
+    }
+    // The books hold every case the commands report.
+    EXPECT_GT(errors, 0u);
+    EXPECT_GT(merged, 0u);
+    EXPECT_GT(refused, 0u);
+    EXPECT_GT(conflicts, 0u);
+}
+
+TEST_F(CliTool, ConvertReadsWhatPhonesAndMailProgramsWrite)
+{
+    // Each exporter's file into a phonebook as the exchange reads it, every
+    // card or row left out on a line of its own.
+    const std::vector<std::string> broken{"BEGIN:VCARD\nFN:Ohne Ende\nTEL:030 1\n"
+                                          "BEGIN:VCARD\nFN:Gut\nTEL:030 2\nEND:VCARD\n"
+                                          "BEGIN:VCARD\nFN:Kaputt\nTEL;ENCODING=QUOTED-PRINTABLE:03=ZZ\nEND:VCARD\n",
+                                          "Name,Telefon privat,Lieblingsfarbe\nA,030 1,blau\nB,030 2,rot,zuviel\n"};
+    for (std::size_t i = 0; i < broken.size(); ++i)
+        nwtest::WriteFileBytes(dir / ("kaputt" + std::to_string(i) + (i == 0 ? ".vcf" : ".csv")), broken[i]);
+    std::vector<fs::path> files;
+    AddFiles(files, fs::path(NW_TEST_DATA_DIR) / "exchange");
+    AddFiles(files, dir.path());
+    ASSERT_GT(files.size(), 10u);
+    for (const fs::path& file : files) {
+        SCOPED_TRACE(file.string());
+        const ExchangeFormat format = *ExchangeFormatOf(nwtest::U16(file.string()));
+        const ImportedBook imported = ImportContacts(format, ReadFileBytes(file), u"Privat", u"");
+        const ToolRun run = Tool({"convert", file.string(), (dir / "aus.xml").string(), "--name", "Privat"});
+        EXPECT_EQ(run.status, cli::Done) << run.err;
+        EXPECT_EQ(ReadFileBytes(dir / "aus.xml"), Saved(imported.records, u"Privat", dir / "fenster.xml"));
+        ImportReport rest = imported.report;
+        rest.skipped.clear();
+        const std::vector<std::string> errors = Lines(run.err);
+        ASSERT_EQ(errors.size(), imported.report.skipped.size() + !ImportReportMessage(rest).empty()) << run.err;
+        for (std::size_t i = 0; i < imported.report.skipped.size(); ++i)
+            EXPECT_EQ(errors[i], file.string() + ":" + std::to_string(imported.report.skipped[i].line) + ": " +
+                                     U8(ImportProblemText(imported.report.skipped[i].problem)));
     }
 }
 
