@@ -204,15 +204,26 @@ std::u16string ImportProblemText(ImportProblem problem)
     return {};
 }
 
+namespace {
+
+// "1 Kontakt wurde", "3 Kontakte wurden": a count with its words in number.
+std::u16string Counted(std::size_t count, std::u16string_view one, std::u16string_view many)
+{
+    return DecimalText(static_cast<long long>(count)) + u" " + std::u16string(count == 1 ? one : many);
+}
+
+}  // namespace
+
 std::u16string ImportReportMessage(const ImportReport& report)
 {
     if (report.skipped.empty() && report.photos == 0 && report.unknownColumns.empty())
         return {};
     constexpr std::size_t Listed = 10;
-    std::u16string text = u"  " + DecimalText(static_cast<long long>(report.read)) + u" Kontakte wurden gelesen.    \n";
+    std::u16string text = u"  " + Counted(report.read, u"Kontakt wurde", u"Kontakte wurden") + u" gelesen.    \n";
     if (!report.skipped.empty()) {
-        text += u"  " + DecimalText(static_cast<long long>(report.skipped.size())) +
-                u" fehlerhafte Einträge wurden übersprungen:    \n";
+        text += u"  " +
+                Counted(report.skipped.size(), u"fehlerhafter Eintrag wurde", u"fehlerhafte Einträge wurden") +
+                u" übersprungen:    \n";
         for (std::size_t i = 0; i < report.skipped.size() && i < Listed; ++i)
             text += u"  Zeile " + DecimalText(static_cast<long long>(report.skipped[i].line)) + u": " +
                     ImportProblemText(report.skipped[i].problem) + u"    \n";
@@ -220,8 +231,7 @@ std::u16string ImportReportMessage(const ImportReport& report)
             text += u"  und " + DecimalText(static_cast<long long>(report.skipped.size() - Listed)) + u" weitere    \n";
     }
     if (report.photos > 0)
-        text += u"  " + DecimalText(static_cast<long long>(report.photos)) +
-                u" Fotos wurden nicht übernommen.    \n";
+        text += u"  " + Counted(report.photos, u"Foto wurde", u"Fotos wurden") + u" nicht übernommen.    \n";
     if (!report.unknownColumns.empty()) {
         text += u"  Unbekannte Spalten, nicht übernommen:    \n  ";
         for (std::size_t i = 0; i < report.unknownColumns.size(); ++i)

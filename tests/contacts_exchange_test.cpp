@@ -600,6 +600,15 @@ TEST(ContactsExchange, ReportMessageTellsWhatWasLeftOut)
               "  und 1 weitere    \n"
               "  2 Fotos wurden nicht übernommen.    \n"
               "  Unbekannte Spalten, nicht übernommen:    \n  'Telefon', 'Farbe'    ");
+    // One of each is told in the singular.
+    report = {};
+    report.read = 1;
+    report.skipped.push_back({4, ImportProblem::CardWithoutEnd});
+    report.photos = 1;
+    EXPECT_EQ(U8(ImportReportMessage(report)), "  1 Kontakt wurde gelesen.    \n"
+                                               "  1 fehlerhafter Eintrag wurde übersprungen:    \n"
+                                               "  Zeile 4: Karte ohne END:VCARD    \n"
+                                               "  1 Foto wurde nicht übernommen.    ");
 }
 
 }  // namespace
