@@ -162,10 +162,11 @@ int ShowRealTableDialog(const TableDialog& content)
     }
     layout->addLayout(buttons);
 
-    // Rows to choose from take the keyboard first; otherwise the default
-    // button has it, as in a message box.
+    // Rows to choose from take the keyboard first, on the first row, which
+    // is not shown chosen before it is; otherwise the default button has
+    // it, as in a message box.
     if (content.choose && !content.rows.empty()) {
-        table->setCurrentIndex(table->model()->index(0, 0));
+        table->selectionModel()->setCurrentIndex(table->model()->index(0, 0), QItemSelectionModel::NoUpdate);
         table->setFocus();
     } else if (defaultButton) {
         defaultButton->setFocus();
