@@ -1,8 +1,9 @@
-// The event loop: every button press goes through a table from widget
-// number to the operation behind it.
+// The event loop: every button press and menu entry goes through a table
+// from widget number to the operation behind it.
 #include "app/app.h"
 #include "app/information_window.h"
 #include "app/unsaved_changes.h"
+#include "phonebook/checking.h"
 #include "phonebook/panel.h"
 #include "phonebook/phonebook.h"
 
@@ -52,18 +53,25 @@ struct Dispatch {
     void (*action)(int argument);
 };
 
-// The panel's buttons and its Name field: each starts its operation for its
-// own panel.
+// "Speichern" checks the book first; whether it was written has been shown.
+void SaveAfterChecking(int panel)
+{
+    SaveCheckedPhonebook(panel);
+}
+
+// The panel's buttons, its Name field and the entries of its list's menu:
+// each starts its operation for its own panel.
 constexpr Dispatch<PanelWidget> PanelDispatchTable[] = {
     {NewButtonWidget, NewAfterAsking},
     {LoadButtonWidget, LoadAfterAsking},
-    {SaveButtonWidget, SavePhonebook},
+    {SaveButtonWidget, SaveAfterChecking},
     {TickButtonWidget, TickMarkedRows},
     {UntickButtonWidget, UntickMarkedRows},
     {CopyButtonWidget, CopyContacts},
     {MoveButtonWidget, MoveContacts},
     {DeleteButtonWidget, DeleteContacts},
     {NameFieldWidget, MarkPanelChanged},
+    {CheckMenuEntry, CheckPhonebook},
 };
 
 // The information window's widgets.

@@ -83,6 +83,19 @@ constexpr ListColumn Columns[] = {
     {4, u"Telefon", 410},
 };
 
+// The entries of each panel's list menu, top to bottom. enabled, when
+// given, tells for a panel whether the entry can be chosen now; it is asked
+// each time the menu opens.
+struct MenuLine {
+    PanelWidget entry;
+    const char16_t* text;
+    bool (*enabled)(int panel);
+};
+
+constexpr MenuLine MenuLines[] = {
+    {CheckMenuEntry, u"Prüfen…", nullptr},
+};
+
 struct ToolTip {
     PanelWidget button;  // panel 2's buttons get the same text
     const char16_t* text;
@@ -128,6 +141,19 @@ void CreateWidget(const WidgetLine& w, int panel, const PanelFrame& frame)
             ui::AddColumn(number, column.position, column.title, column.width);
 }
 
+void CreateListMenu(int panel)
+{
+    std::vector<ui::MenuEntry> entries;
+    for (const MenuLine& line : MenuLines)
+        entries.push_back({PanelWidgetNumber(panel, line.entry), line.text});
+    ui::SetContextMenu(PanelWidgetNumber(panel, ContactListWidget), entries, [panel](int number) {
+        for (const MenuLine& line : MenuLines)
+            if (PanelWidgetNumber(panel, line.entry) == number)
+                return !line.enabled || line.enabled(panel);
+        return false;
+    });
+}
+
 void BuildPanel(int panel)
 {
     const PanelFrame& frame = Panels[panel - 1];
@@ -135,6 +161,7 @@ void BuildPanel(int panel)
     ui::SetWidgetColour(frame.container, ui::ColourBackground, PanelGrey);
     for (const WidgetLine& line : Widgets)
         CreateWidget(line, panel, frame);
+    CreateListMenu(panel);
     ui::CloseContainerList();
 }
 

@@ -418,13 +418,13 @@ void DeleteContacts(int panel)
 
 // Saving -------------------------------------------------------------------------
 
-void SavePhonebook(int panel)
+bool SavePhonebook(int panel)
 {
     if (!ValidPanel(panel))
-        return;
+        return false;
     PhonebookPanel& p = Panel(panel);
     if (!XmlCreateDocument(Document, XmlEncoding::Utf8))
-        return;  // nothing to write with
+        return false;  // nothing to write with
     PhonebookName() = ui::GetText(Widget(panel, NameFieldWidget));
     const std::u16string file = ui::GetText(Widget(panel, FileFieldWidget)) + u"_NEU.xml";
     const WriteOutcome outcome = WritePhonebook(Document, p.records, PhonebookName(), ByteTarget::File(file));
@@ -442,4 +442,5 @@ void SavePhonebook(int panel)
         for (const BookMessage& message : outcome.messages)
             ui::MessageBox(message.title, message.text, static_cast<ui::Icon>(message.icon));
     }
+    return saved;
 }

@@ -82,8 +82,6 @@ ContactListView::ContactListView(unsigned options, QWidget* parent) : QTableView
     connect(selectionModel(), &QItemSelectionModel::selectionChanged, this, &ContactListView::userSelectionChanged);
     // Qt stretches a selected range over rows inserted inside it; a new row
     // is never selected, so the selection is shown afresh.
-    // Qt stretches a selected range over rows inserted inside it; a new row
-    // is never selected, so the selection is shown afresh.
     connect(model_, &QAbstractItemModel::rowsInserted, this, [this](const QModelIndex&, int first, int last) {
         if (last + 1 < model_->rows()) {
             if (focusRow_ >= first)
@@ -133,6 +131,18 @@ void ContactListView::setRowSelected(int row, bool on)
     markPending();
 }
 
+void ContactListView::showRow(int row)
+{
+    if (!model_->validRow(row))
+        return;
+    model_->announce();  // no run of removals left to keep a row through
+    model_->deselectAll();
+    model_->setSelected(row, true);
+    focusRow_ = row;
+    scrollRow_ = row;
+    markPending();
+}
+
 void ContactListView::markPending()
 {
     pending_ = true;
@@ -179,7 +189,14 @@ void ContactListView::syncSelection()
         selection->setCurrentIndex(model_->index(focusRow_, 0), QItemSelectionModel::NoUpdate);
         setAutoScroll(scroll);
     }
+    if (scrollRow_ >= 0 && scrollRow_ < rows && lastColumn >= 0) {
+        const QModelIndex cell = model_->index(scrollRow_, 0);
+        const QRect row = visualRect(cell);
+        if (row.top() < 0 || row.bottom() >= viewport()->height())
+            scrollTo(cell, PositionAtCenter);
+    }
     focusRow_ = -1;
+    scrollRow_ = -1;
     syncing_ = false;
 }
 

@@ -15,10 +15,8 @@ namespace ui {
 
 using namespace impl;
 
-namespace {
+namespace impl {
 
-// The window a dialog belongs to: the program's active window, or else its
-// visible window opened last.
 QWidget* FrontWindow()
 {
     if (QWidget* active = QApplication::activeWindow()) {
@@ -36,6 +34,10 @@ QWidget* FrontWindow()
     }
     return best;
 }
+
+}  // namespace impl
+
+namespace {
 
 QMessageBox::Icon QtIcon(Icon icon)
 {

@@ -9,7 +9,9 @@
 //   qt_widgets.cpp        the widget kinds and their looks
 //   qt_widget_content.cpp texts, rows and states of widgets
 //   qt_fonts.cpp          fonts
+//   qt_menus.cpp          context menus
 //   qt_dialogs.cpp        message boxes, questions, the file dialog and their seam
+//   qt_table_dialog.cpp   the dialog with a table of rows to choose from
 #include "ui/toolkit.h"
 
 #include "ui/contact_list_model.h"
@@ -23,10 +25,12 @@
 #include <QWidget>
 
 #include <deque>
+#include <functional>
 #include <initializer_list>
 #include <map>
 #include <string>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 class QApplication;
@@ -44,6 +48,9 @@ struct WidgetEntry {
     int window;
     QWidget* area = nullptr;             // container: where its children go
     ContactListView* list = nullptr;     // list: the view with its rows
+    std::vector<MenuEntry> menu;         // its context menu, when it has one
+    std::function<bool(int)> menuEnabled;
+    QPointer<QObject> menuOpener;        // what opens the menu, once installed
 };
 
 struct WindowEntry {
@@ -82,6 +89,8 @@ struct State {
     std::vector<RecordedFileDialog> fileDialogs;
     std::deque<int> questionAnswers;
     std::vector<RecordedQuestion> questions;
+    std::deque<std::pair<int, std::vector<int>>> tableAnswers;  // button, rows chosen
+    std::vector<TableDialog> tableDialogs;
     std::u16string noDisplayMessage;
     std::u16string language;               // of the translations, empty: none
     QPointer<QTranslator> translator;      // owned by the application object
@@ -95,6 +104,10 @@ void PushEvent(Event kind, int widget, int window);
 // Shows the row selections the program made since Qt last ran, so that
 // input is handled against what is on the screen (qt_events.cpp).
 void SyncLists();
+
+// The window a dialog belongs to: the program's active window, or else its
+// visible window opened last; nullptr when none (qt_dialogs.cpp).
+QWidget* FrontWindow();
 
 // The top-level widget of a window; nullptr when none (qt_windows.cpp).
 QWidget* WindowOf(int window);
