@@ -3,6 +3,7 @@
 #include "app/app.h"
 #include "app/information_window.h"
 #include "app/unsaved_changes.h"
+#include "phonebook/edit.h"
 #include "phonebook/panel.h"
 #include "phonebook/phonebook.h"
 
@@ -52,8 +53,8 @@ struct Dispatch {
     void (*action)(int argument);
 };
 
-// The panel's buttons and its Name field: each starts its operation for its
-// own panel.
+// The panel's buttons, its Name field, its list's row activation, context
+// menu and find field: each starts its operation for its own panel.
 constexpr Dispatch<PanelWidget> PanelDispatchTable[] = {
     {NewButtonWidget, NewAfterAsking},
     {LoadButtonWidget, LoadAfterAsking},
@@ -64,6 +65,10 @@ constexpr Dispatch<PanelWidget> PanelDispatchTable[] = {
     {MoveButtonWidget, MoveContacts},
     {DeleteButtonWidget, DeleteContacts},
     {NameFieldWidget, MarkPanelChanged},
+    {RowActivatedEvent, EditActivatedContact},
+    {EditMenuEntry, EditMarkedContact},
+    {NewContactMenuEntry, NewContact},
+    {FindFieldWidget, FindInPanel},
 };
 
 // The information window's widgets.

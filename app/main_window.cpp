@@ -135,6 +135,9 @@ void BuildPanel(int panel)
     ui::SetWidgetColour(frame.container, ui::ColourBackground, PanelGrey);
     for (const WidgetLine& line : Widgets)
         CreateWidget(line, panel, frame);
+    const int list = PanelWidgetNumber(panel, ContactListWidget);
+    ui::SetRowActivationEvent(list, PanelWidgetNumber(panel, RowActivatedEvent));
+    ui::FindField(PanelWidgetNumber(panel, FindFieldWidget), PanelWidgetNumber(panel, FindCountWidget), list);
     ui::CloseContainerList();
 }
 

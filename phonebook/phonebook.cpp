@@ -7,6 +7,7 @@
 #include "base/path.h"
 #include "base/text.h"
 #include "phonebook/core.h"
+#include "phonebook/edit.h"
 #include "phonebook/panel.h"
 #include "ui/toolkit.h"
 #include "xml/xml.h"
@@ -72,6 +73,7 @@ void SetCountLabel(int panel)
 {
     ui::SetText(Widget(panel, CountLabelWidget),
                 CountLabelPrefix + DecimalText(ui::CountItems(Widget(panel, ContactListWidget))));
+    ShowFindCount(panel);
 }
 
 void RefreshCountLabels()
@@ -221,6 +223,17 @@ void PhonebookShutdown()
     s.scratch.Clear();
     for (PhonebookPanel& p : s.panels)
         ClearPanelRecords(p);
+}
+
+std::u16string PanelSuffix(int panel)
+{
+    return ValidPanel(panel) ? Suffix(panel) : std::u16string();
+}
+
+void UpdateCountLabel(int panel)
+{
+    if (ValidPanel(panel))
+        SetCountLabel(panel);
 }
 
 void MarkPanelChanged(int panel)

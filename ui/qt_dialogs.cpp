@@ -15,11 +15,7 @@ namespace ui {
 
 using namespace impl;
 
-namespace {
-
-// The window a dialog belongs to: the program's active window, or else its
-// visible window opened last.
-QWidget* FrontWindow()
+QWidget* impl::FrontWindow()
 {
     if (QWidget* active = QApplication::activeWindow()) {
         for (auto& [n, entry] : S().windows)
@@ -36,6 +32,8 @@ QWidget* FrontWindow()
     }
     return best;
 }
+
+namespace {
 
 QMessageBox::Icon QtIcon(Icon icon)
 {

@@ -10,6 +10,8 @@
 //   qt_widget_content.cpp texts, rows and states of widgets
 //   qt_fonts.cpp          fonts
 //   qt_dialogs.cpp        message boxes, questions, the file dialog and their seam
+//   qt_contact_dialog.cpp the contact dialog and its seam
+//   qt_list_actions.cpp   row activation, filtering and the find field of lists
 #include "ui/toolkit.h"
 
 #include "ui/contact_list_model.h"
@@ -25,6 +27,7 @@
 #include <deque>
 #include <initializer_list>
 #include <map>
+#include <optional>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -44,6 +47,8 @@ struct WidgetEntry {
     int window;
     QWidget* area = nullptr;             // container: where its children go
     ContactListView* list = nullptr;     // list: the view with its rows
+    int activatedRow = -1;               // list: the row activated last, and its key
+    std::uint64_t activatedKey = 0;
 };
 
 struct WindowEntry {
@@ -82,6 +87,8 @@ struct State {
     std::vector<RecordedFileDialog> fileDialogs;
     std::deque<int> questionAnswers;
     std::vector<RecordedQuestion> questions;
+    std::deque<std::optional<ContactForm>> contactFormAnswers;  // nullopt: "Abbrechen"
+    std::vector<RecordedContactDialog> contactDialogs;
     std::u16string noDisplayMessage;
     std::u16string language;               // of the translations, empty: none
     QPointer<QTranslator> translator;      // owned by the application object
@@ -98,6 +105,9 @@ void SyncLists();
 
 // The top-level widget of a window; nullptr when none (qt_windows.cpp).
 QWidget* WindowOf(int window);
+// The window a dialog belongs to: the program's active window, or else its
+// visible window opened last (qt_dialogs.cpp).
+QWidget* FrontWindow();
 
 // The entry of a widget that still exists; nullptr when none (qt_widgets.cpp).
 WidgetEntry* EntryOf(int number);
