@@ -13,7 +13,7 @@ void EditActivatedContact(int panel);
 // (starting a new phonebook first when the panel has none) and its row to
 // the list.
 void NewContact(int panel);
-// The find field changed: the list shows the rows whose ID, Name or
+// The find field opened or changed: the list shows the rows whose ID, Name or
 // Telefon holds its text, and the label beside it their count.
 void FindInPanel(int panel);
 // "<shown> von <all>" beside the find field while it holds a text, else

@@ -185,6 +185,7 @@ void ContactListModel::setRowText(int row, const std::u16string& text)
     r.text = cutToColumns(text);
     if (indexed_)
         r.search = searchText(r.text);
+    retexted_ = true;
     const int shownAt = removalsOpen_ ? -1 : viewRow(row);
     if (shownAt >= 0 && !titles_.isEmpty())
         emit dataChanged(index(shownAt, 0), index(shownAt, static_cast<int>(titles_.size()) - 1));
@@ -198,14 +199,19 @@ int ContactListModel::viewRow(int row) const
     return it != shown_.end() && *it == row ? static_cast<int>(it - shown_.begin()) : -1;
 }
 
+void ContactListModel::AppendFolded(QString& out, QStringView text)
+{
+    for (QChar c : text)
+        if (!c.isSpace())
+            out.append(c.toCaseFolded());
+}
+
 QString ContactListModel::Folded(QStringView text)
 {
     QString out;
     out.reserve(text.size());
-    for (QChar c : text)
-        if (!c.isSpace())
-            out.append(c);
-    return out.toCaseFolded();
+    AppendFolded(out, text);
+    return out;
 }
 
 QString ContactListModel::PhoneDigits(QStringView text)
@@ -226,8 +232,9 @@ QString ContactListModel::searchText(const QString& text) const
     // feed, which no folded query holds. Several numbers in one column
     // (joined by " # ") keep their digits apart.
     QString search;
+    search.reserve(text.size() * 2 + 2 * static_cast<qsizetype>(searchColumns_.size()));
     for (int column : searchColumns_) {
-        search += Folded(Field(text, column));
+        AppendFolded(search, Field(text, column));
         search += u'\n';
     }
     for (int column : searchColumns_) {
@@ -245,7 +252,10 @@ QString ContactListModel::searchText(const QString& text) const
 
 bool ContactListModel::passes(const Row& row) const
 {
-    return query_.indexIn(row.search) >= 0 || (byDigits_ && digitsQuery_.indexIn(row.search) >= 0);
+    for (const QStringMatcher& m : matchers_)
+        if (m.indexIn(row.search) >= 0)
+            return true;
+    return false;
 }
 
 void ContactListModel::collectShown()
@@ -264,27 +274,60 @@ void ContactListModel::setFilter(const QString& query, const std::vector<int>& c
     announce();
     const QString folded = Folded(query);
     const int count = rows();
-    if (!folded.isEmpty() && (!indexed_ || columns != searchColumns_)) {
+    const bool sameColumns = indexed_ && columns == searchColumns_;
+    if (!columns.empty() && !sameColumns) {
         searchColumns_ = columns;
         for (int r = 0; r < count; ++r)
             at(r).search = searchText(at(r).text);
         indexed_ = true;
     }
-    query_ = QStringMatcher(folded, Qt::CaseSensitive);
-    const QString digits = PhoneDigits(query);
-    byDigits_ = !digits.isEmpty() && digits != folded;
-    digitsQuery_ = QStringMatcher(digits, Qt::CaseSensitive);
-    for (int r = 0; r < count; ++r) {
-        Row& row = at(r);
-        row.hidden = !folded.isEmpty() && !passes(row);
-        if (row.hidden)
-            row.selected = false;
+    // A row passes when its search text holds one of the patterns: the
+    // folded query, and its digits when it is a telephone number written
+    // with more than digits.
+    std::vector<QString> patterns;
+    if (!folded.isEmpty()) {
+        patterns.push_back(folded);
+        const QString digits = PhoneDigits(query);
+        if (!digits.isEmpty() && digits != folded)
+            patterns.push_back(digits);
+    }
+    // When every new pattern holds one of the old ones, a row the old
+    // filter hid fails the new one too: only the rows shown are looked at,
+    // as while the user types on.
+    const bool narrowing =
+        filtering_ && sameColumns && !retexted_ && !patterns.empty() &&
+        std::all_of(patterns.begin(), patterns.end(), [this](const QString& p) {
+            return std::any_of(patterns_.begin(), patterns_.end(), [&p](const QString& old) { return p.contains(old); });
+        });
+    patterns_ = patterns;
+    retexted_ = false;
+    matchers_.clear();
+    for (const QString& p : patterns_)
+        matchers_.emplace_back(p, Qt::CaseSensitive);
+
+    if (narrowing) {
+        for (int r : shown_) {
+            Row& row = at(r);
+            row.hidden = !passes(row);
+            if (row.hidden)
+                row.selected = false;
+        }
+    } else {
+        for (int r = 0; r < count; ++r) {
+            Row& row = at(r);
+            row.hidden = !patterns_.empty() && !passes(row);
+            if (row.hidden)
+                row.selected = false;
+        }
     }
     // Qt hears of it as one reset; the view keeps its current row across it
     // as across removals.
     beginResetModel();
-    filtering_ = !folded.isEmpty();
-    collectShown();
+    filtering_ = !patterns_.empty();
+    if (narrowing)
+        std::erase_if(shown_, [this](int r) { return at(r).hidden; });
+    else
+        collectShown();
     announced_ = filtering_ ? static_cast<int>(shown_.size()) : count;
     seen_ = count;
     endResetModel();

@@ -72,8 +72,10 @@ public:
     void setRowText(int row, const std::u16string& text);
 
     // Shows only the rows whose search text over columns holds the folded
-    // query; the empty query shows every row. Hidden rows lose their
-    // selection. Announces pending changes first.
+    // query; the empty query shows every row. The rows' search texts are
+    // made for columns (when they are not made for them yet) even then, so
+    // that the first query costs no more than the next. Hidden rows lose
+    // their selection. Announces pending changes first.
     void setFilter(const QString& query, const std::vector<int>& columns);
     bool filtering() const { return filtering_; }
     // Rows shown (Qt's count once announced).
@@ -86,6 +88,7 @@ public:
 
     // text folded for finding: case folded, without blanks.
     static QString Folded(QStringView text);
+    static void AppendFolded(QString& out, QStringView text);
     // The digits of text when it holds nothing but digits, blanks and the
     // signs of a telephone number (+ - / ( ) .) and at least one digit;
     // else the empty text.
@@ -154,9 +157,9 @@ private:
     std::vector<int> shown_;     // while filtering: the rows Qt sees, ascending
     bool indexed_ = false;       // every row has its search text for searchColumns_
     std::vector<int> searchColumns_;
-    QStringMatcher query_;       // the folded query
-    QStringMatcher digitsQuery_; // its digits, when it is a telephone number
-    bool byDigits_ = false;
+    std::vector<QString> patterns_;  // what a shown row's search text holds one of
+    std::vector<QStringMatcher> matchers_;
+    bool retexted_ = false;  // a row's text was replaced since the filter was set
     QStringList titles_;
     bool checkBoxes_ = false;
 };

@@ -149,7 +149,11 @@ bool FindField(int field, int label, int list)
     QWidget* scope = view->parentWidget() ? view->parentWidget() : view;
     auto* shortcut = new QShortcut(QKeySequence::Find, scope);
     shortcut->setContext(Qt::WidgetWithChildrenShortcut);
-    QObject::connect(shortcut, &QShortcut::activated, bar, [bar, view, edit] {
+    // Opening it is an event of the field too: the program readies the list
+    // for finding then, before the first key.
+    QObject::connect(shortcut, &QShortcut::activated, bar, [bar, view, edit, field, window] {
+        if (!bar->isVisible())
+            PushEvent(Event::Widget, field, window);
         PlaceBar(bar, view);
         bar->show();
         bar->raise();

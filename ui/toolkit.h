@@ -180,16 +180,18 @@ int ActivatedRow(int list);
 // states keep addressing every row, shown or not; a row the filter hides
 // loses its mark but keeps its tick. Rows added later are shown when they
 // pass the filter; a row whose text is replaced stays as it is until the
-// filter is set again.
+// filter is set again. The first call for a list's columns readies its rows
+// for them, the empty text included: the first key costs no more than the
+// next.
 void FilterRows(int list, const std::u16string& text, const std::vector<int>& columns);
 int CountShownRows(int list);
 
 // Find field: a text field (number field) and a label (number label) laid
 // over the top right corner of list, hidden until Ctrl+F is pressed while
 // the keyboard focus is on the list or beside it in the same container (or
-// window). Each edit queues a widget event of field. Escape empties and
-// hides it, gives the list the focus and queues the event too; Return and
-// the down arrow go to the list.
+// window). Opening it and each edit queue a widget event of field. Escape
+// empties and hides it, gives the list the focus and queues the event too;
+// Return and the down arrow go to the list.
 bool FindField(int field, int label, int list);
 
 // Fonts ---------------------------------------------------------------------
