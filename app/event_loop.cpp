@@ -1,9 +1,10 @@
-// The event loop: every button press goes through a table from widget
-// number to the operation behind it.
+// The event loop: every button press and menu entry goes through a table
+// from widget number to the operation behind it.
 #include "app/app.h"
 #include "app/information_window.h"
 #include "app/unsaved_changes.h"
 #include "phonebook/edit.h"
+#include "phonebook/checking.h"
 #include "phonebook/panel.h"
 #include "phonebook/phonebook.h"
 
@@ -53,18 +54,26 @@ struct Dispatch {
     void (*action)(int argument);
 };
 
-// The panel's buttons, its Name field, its list's row activation, context
-// menu and find field: each starts its operation for its own panel.
+// "Speichern" checks the book first; whether it was written has been shown.
+void SaveAfterChecking(int panel)
+{
+    SaveCheckedPhonebook(panel);
+}
+
+// The panel's buttons, its Name field, the entries of its list's menu, its
+// row activation and its find field: each starts its operation for its own
+// panel.
 constexpr Dispatch<PanelWidget> PanelDispatchTable[] = {
     {NewButtonWidget, NewAfterAsking},
     {LoadButtonWidget, LoadAfterAsking},
-    {SaveButtonWidget, SavePhonebook},
+    {SaveButtonWidget, SaveAfterChecking},
     {TickButtonWidget, TickMarkedRows},
     {UntickButtonWidget, UntickMarkedRows},
     {CopyButtonWidget, CopyContacts},
     {MoveButtonWidget, MoveContacts},
     {DeleteButtonWidget, DeleteContacts},
     {NameFieldWidget, MarkPanelChanged},
+    {CheckMenuEntry, CheckPhonebook},
     {RowActivatedEvent, EditActivatedContact},
     {EditMenuEntry, EditMarkedContact},
     {NewContactMenuEntry, NewContact},

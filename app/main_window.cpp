@@ -4,6 +4,7 @@
 #include <tuple>
 
 #include "app/app.h"
+#include "phonebook/edit.h"
 #include "ui/toolkit.h"
 
 namespace app {
@@ -83,6 +84,21 @@ constexpr ListColumn Columns[] = {
     {4, u"Telefon", 410},
 };
 
+// The entries of each panel's list menu, top to bottom. enabled, when
+// given, tells for a panel whether the entry can be chosen now; it is asked
+// each time the menu opens.
+struct MenuLine {
+    PanelWidget entry;
+    const char16_t* text;
+    bool (*enabled)(int panel);
+};
+
+constexpr MenuLine MenuLines[] = {
+    {EditMenuEntry, u"Bearbeiten…", HasMarkedContact},
+    {NewContactMenuEntry, u"Neuer Kontakt…", nullptr},
+    {CheckMenuEntry, u"Prüfen…", nullptr},
+};
+
 struct ToolTip {
     PanelWidget button;  // panel 2's buttons get the same text
     const char16_t* text;
@@ -128,6 +144,19 @@ void CreateWidget(const WidgetLine& w, int panel, const PanelFrame& frame)
             ui::AddColumn(number, column.position, column.title, column.width);
 }
 
+void CreateListMenu(int panel)
+{
+    std::vector<ui::MenuEntry> entries;
+    for (const MenuLine& line : MenuLines)
+        entries.push_back({PanelWidgetNumber(panel, line.entry), line.text});
+    ui::SetContextMenu(PanelWidgetNumber(panel, ContactListWidget), entries, [panel](int number) {
+        for (const MenuLine& line : MenuLines)
+            if (PanelWidgetNumber(panel, line.entry) == number)
+                return !line.enabled || line.enabled(panel);
+        return false;
+    });
+}
+
 void BuildPanel(int panel)
 {
     const PanelFrame& frame = Panels[panel - 1];
@@ -138,6 +167,7 @@ void BuildPanel(int panel)
     const int list = PanelWidgetNumber(panel, ContactListWidget);
     ui::SetRowActivationEvent(list, PanelWidgetNumber(panel, RowActivatedEvent));
     ui::FindField(PanelWidgetNumber(panel, FindFieldWidget), PanelWidgetNumber(panel, FindCountWidget), list);
+    CreateListMenu(panel);
     ui::CloseContainerList();
 }
 

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "app/main_window.h"
+#include "phonebook/checking.h"
 #include "phonebook/phonebook.h"
 #include "ui/toolkit.h"
 
@@ -21,9 +22,9 @@ bool SettleUnsavedChanges(int panel)
                                     ui::Icon::Warning, buttons, SaveChanges, KeepEditing);
     switch (answer) {
     case SaveChanges:
-        // A save that failed leaves the mark, and its message has been shown.
-        SavePhonebook(panel);
-        return !PanelHasUnsavedChanges(panel);
+        // A save that failed has shown its message; one the check before it
+        // cancelled has written nothing. Either way the panel stays.
+        return SaveCheckedPhonebook(panel);
     case DiscardChanges:
         return true;
     default:

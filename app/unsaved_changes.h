@@ -9,8 +9,9 @@ enum UnsavedChangesAnswer : int { SaveChanges = 0, DiscardChanges = 1, KeepEditi
 
 // True when the caller may go on: the panel has no unsaved changes, or the
 // user chose "Verwerfen", or "Speichern" and the save succeeded. False for
-// "Abbrechen" and for a save that failed (it has shown its error message);
-// the panel then stays as it was.
+// "Abbrechen", for a save that failed (it has shown its error message) and
+// for one that the check before saving cancelled; the panel then stays as
+// it was.
 bool SettleUnsavedChanges(int panel);
 
 }  // namespace app

@@ -188,21 +188,31 @@ void EditRowContact(int panel, int row)
     MarkPanelChanged(panel);
 }
 
+// The row with the focus mark when it is marked, else the first marked
+// row; -1 when none is marked.
+int MarkedRow(int panel)
+{
+    const int list = Widget(panel, ContactListWidget);
+    const int current = ui::CurrentRow(list);
+    if (current >= 0 && (ui::GetItemState(list, current) & ui::RowSelected))
+        return current;
+    for (int i = 0, n = ui::CountItems(list); i < n; ++i)
+        if (ui::GetItemState(list, i) & ui::RowSelected)
+            return i;
+    return -1;
+}
+
 }  // namespace
 
 void EditMarkedContact(int panel)
 {
-    if (!ValidPanel(panel))
-        return;
-    const int list = Widget(panel, ContactListWidget);
-    int row = ui::CurrentRow(list);
-    if (row < 0 || !(ui::GetItemState(list, row) & ui::RowSelected)) {
-        row = -1;
-        for (int i = 0, n = ui::CountItems(list); i < n && row < 0; ++i)
-            if (ui::GetItemState(list, i) & ui::RowSelected)
-                row = i;
-    }
-    EditRowContact(panel, row);
+    if (ValidPanel(panel))
+        EditRowContact(panel, MarkedRow(panel));
+}
+
+bool HasMarkedContact(int panel)
+{
+    return ValidPanel(panel) && MarkedRow(panel) >= 0;
 }
 
 void EditActivatedContact(int panel)

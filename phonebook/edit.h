@@ -7,6 +7,8 @@
 // The contact of the marked row (the one with the focus mark, else the
 // first marked one) in the contact dialog.
 void EditMarkedContact(int panel);
+// Whether the panel's list has a marked row to edit.
+bool HasMarkedContact(int panel);
 // The contact of the row the list reported activated, in the dialog.
 void EditActivatedContact(int panel);
 // The empty contact dialog; "OK" appends the contact to the panel's book

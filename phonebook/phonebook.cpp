@@ -406,13 +406,13 @@ void DeleteContacts(int panel)
 
 // Saving -------------------------------------------------------------------------
 
-void SavePhonebook(int panel)
+bool SavePhonebook(int panel)
 {
     if (!ValidPanel(panel))
-        return;
+        return false;
     PhonebookPanel& p = Panel(panel);
     if (!XmlCreateDocument(Document, XmlEncoding::Utf8))
-        return;  // nothing to write with
+        return false;  // nothing to write with
     PhonebookName() = ui::GetText(Widget(panel, NameFieldWidget));
     const std::u16string file = ui::GetText(Widget(panel, FileFieldWidget)) + u"_NEU.xml";
     RebuildReport report;
@@ -435,4 +435,5 @@ void SavePhonebook(int panel)
     } else if (!report.leftOut.empty()) {
         ui::MessageBox(u"Information", LeftOutCharactersMessage(p.records, report.leftOut), ui::Icon::Information);
     }
+    return saved;
 }

@@ -25,7 +25,8 @@ void PhonebookShutdown();
 // does nothing for any other value.
 void NewPhonebook(int panel);
 void LoadPhonebook(int panel);
-void SavePhonebook(int panel);
+// True when the phonebook was written.
+bool SavePhonebook(int panel);
 void TickMarkedRows(int panel);
 void UntickMarkedRows(int panel);
 void CopyContacts(int panel);

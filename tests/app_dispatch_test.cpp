@@ -4,8 +4,10 @@
 #include <QAbstractButton>
 #include <QAbstractItemModel>
 #include <QApplication>
+#include <QContextMenuEvent>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QTableView>
 #include <QWidget>
@@ -21,6 +23,7 @@
 #include "app/main_window.h"
 #include "app/unsaved_changes.h"
 #include "app_fixture.h"
+#include "phonebook/checking.h"
 #include "base/date.h"
 #include "base/text.h"
 #include "phonebook/panel.h"
@@ -446,6 +449,10 @@ TEST_P(AppUnsavedChanges, CloseAsksOnlyAboutChangedPanels)
             TypeIntoName(panel);
         else
             Click(PanelWidgetNumber(panel, widget));
+        // Contacts copied between the books share uniqueids: "Speichern"
+        // asks about them first.
+        if (widget == SaveButtonWidget)
+            ui::SetNextTableDialogAnswer(SaveAnyway);
         ASSERT_TRUE(apptest::HandlePendingEvents());
     }
     ASSERT_TRUE(ui::RecordedQuestions().empty()) << "nothing asked before the close";
@@ -515,5 +522,142 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Combine(::testing::Values("Neu", "Laden", "LadenAbgebrochen", "Schliessen"),
                        ::testing::Values("Speichern", "SpeichernScheitert", "Verwerfen", "Abbrechen")),
     [](const auto& info) { return std::get<0>(info.param) + "_" + std::get<1>(info.param); });
+
+// --- "Prüfen…" and the check before "Speichern" ---------------------------
+
+// A contact with numbers numbers; nid as written.
+std::string CheckedContact(const std::string& name, int numbers, int nid)
+{
+    std::string xml = "<contact><person><realName>" + name + "</realName></person><telephony nid=\"" +
+                      std::to_string(nid) + "\">";
+    for (int i = 0; i < numbers; ++i)
+        xml += "<number type=\"home\">0" + std::to_string(30 + i) + " 555</number>";
+    return xml + "</telephony></contact>";
+}
+
+std::string CheckedBook(const std::string& contacts)
+{
+    return "<phonebooks><phonebook name=\"P\">" + contacts + "</phonebook></phonebooks>";
+}
+
+// Opens the list's context menu with a right click and chooses the entry
+// with this text.
+void ChooseFromListMenu(int panel, const QString& text)
+{
+    auto* view = qobject_cast<QTableView*>(ui::qt::WidgetObject(PanelWidgetNumber(panel, ContactListWidget)));
+    ASSERT_NE(view, nullptr);
+    const QPoint at(5, 5);
+    QContextMenuEvent click(QContextMenuEvent::Mouse, at, view->viewport()->mapToGlobal(at));
+    QApplication::sendEvent(view->viewport(), &click);
+    auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+    ASSERT_NE(menu, nullptr) << "no menu opened";
+    QAction* chosen = nullptr;
+    for (QAction* action : menu->actions())
+        if (action->text() == text)
+            chosen = action;
+    ASSERT_NE(chosen, nullptr) << "no entry " << text.toStdString();
+    ASSERT_TRUE(chosen->isEnabled());
+    chosen->trigger();
+    menu->close();
+}
+
+struct CheckCase {
+    const char* name;
+    const char* book;      // befunde: errors and warnings, hinweis: an info only, sauber: none
+    const char* trigger;   // Pruefen, Speichern, or closing after a change with "Speichern"
+    int answer;            // button of the table dialog
+    std::vector<int> chosen;
+    bool asked;            // a table dialog was shown
+    bool written;
+    int marked;            // the only marked row afterwards, -1: row 0 stays marked
+};
+
+void PrintTo(const CheckCase& c, std::ostream* os) { *os << c.name; }
+
+// In "befunde", row 0 is clean, row 1 has ten numbers, row 2 none.
+// clang-format off
+const CheckCase kChecks[] = {
+    {"PruefenZeigtZeile",      "befunde", "Pruefen",    0,          {1},    true,  false, 2},
+    {"PruefenZweiZeilen",      "befunde", "Pruefen",    0,          {1, 0}, true,  false, 1},
+    {"PruefenOhneBefund",      "sauber",  "Pruefen",    0,          {},     false, false, -1},
+    {"SpeichernTrotzdem",      "befunde", "Speichern",  SaveAnyway, {},     true,  true,  -1},
+    {"SpeichernAbgebrochen",   "befunde", "Speichern",  CancelSave, {},     true,  false, -1},
+    {"SpeichernNurHinweis",    "hinweis", "Speichern",  CancelSave, {},     false, true,  -1},
+    {"SpeichernOhneBefund",    "sauber",  "Speichern",  CancelSave, {},     false, true,  -1},
+    {"SchliessenTrotzdem",     "befunde", "Schliessen", SaveAnyway, {},     true,  true,  -1},
+    {"SchliessenAbgebrochen",  "befunde", "Schliessen", CancelSave, {},     true,  false, -1},
+};
+// clang-format on
+
+class AppCheck : public AppDispatch, public ::testing::WithParamInterface<CheckCase> {};
+
+// "Prüfen…" lists the findings and marks the rows of those chosen; "Speichern"
+// asks first only about errors and warnings, and writes nothing after
+// "Abbrechen", also when it was the answer to closing with unsaved changes.
+TEST_P(AppCheck, FindingsAreShownAndSavingAsksAboutThem)
+{
+    const CheckCase& c = GetParam();
+    const std::string book = c.book == std::string("befunde")
+                                 ? CheckedContact("Rein", 1, 1) + CheckedContact("Zehn", 10, 10) +
+                                       CheckedContact("Leer", 0, 0)
+                             : c.book == std::string("hinweis") ? CheckedContact("Rein", 1, 2)
+                                                                : CheckedContact("Rein", 1, 1);
+    nwtest::WriteFileBytes(dir_ / "daten" / "buch.xml", CheckedBook(book + CheckedContact("Letzt", 1, 1)));
+    Start();
+    Load(1, "buch.xml");
+    const int list = PanelWidgetNumber(1, ContactListWidget);
+    ui::SetItemState(list, 0, ui::RowSelected);
+    const std::size_t messagesBefore = ui::RecordedMessages().size();
+    ui::SetNextTableDialogAnswer(c.answer, c.chosen);
+    const std::string trigger = c.trigger;
+    bool loopGoesOn = true;
+    if (trigger == "Pruefen") {
+        ChooseFromListMenu(1, QStringLiteral("Pr\u00fcfen\u2026"));
+        loopGoesOn = apptest::HandlePendingEvents();
+    } else if (trigger == "Speichern") {
+        Click(PanelWidgetNumber(1, SaveButtonWidget));
+        loopGoesOn = apptest::HandlePendingEvents();
+    } else {
+        ui::SetItemState(list, Rows(1) - 1, ui::RowTicked);
+        Click(PanelWidgetNumber(1, DeleteButtonWidget));
+        ASSERT_TRUE(apptest::HandlePendingEvents());
+        ui::SetNextQuestionAnswer(app::SaveChanges);
+        ui::qt::WindowWidget(app::MainWindow)->close();
+        loopGoesOn = apptest::HandlePendingEvents();
+        EXPECT_EQ(loopGoesOn, !c.written) << "the program ends only after the save";
+        EXPECT_EQ(PanelHasUnsavedChanges(1), !c.written);
+    }
+    if (trigger != "Schliessen") {
+        EXPECT_TRUE(loopGoesOn);
+    }
+
+    const auto& dialogs = ui::RecordedTableDialogs();
+    ASSERT_EQ(dialogs.size(), c.asked ? 1u : 0u);
+    EXPECT_EQ(fs::exists(dir_ / "daten" / "buch.xml_NEU.xml"), c.written);
+    if (c.asked) {
+        const ui::TableDialog& d = dialogs[0];
+        EXPECT_EQ(d.rows.size(), 2u) << "ten numbers, no number";
+        EXPECT_NE(d.rows[0].find(u"Zehn"), std::u16string::npos);
+        EXPECT_NE(d.rows[1].find(u"Leer"), std::u16string::npos);
+        if (trigger == "Pruefen") {
+            EXPECT_EQ(d.buttons, std::vector<std::u16string>{u"Schliessen"});
+        } else {
+            EXPECT_EQ(d.title, u"Pr\u00fcfung vor dem Speichern");
+            EXPECT_EQ(d.buttons, (std::vector<std::u16string>{u"Trotzdem speichern", u"Abbrechen"}));
+            EXPECT_EQ(d.buttons[d.defaultButton], u"Trotzdem speichern");
+            EXPECT_EQ(d.buttons[d.cancelButton], u"Abbrechen");
+        }
+    } else if (trigger == "Pruefen") {
+        EXPECT_EQ(ui::RecordedMessages().size() - messagesBefore, 1u) << "a book without findings says so";
+    }
+    if (!loopGoesOn)
+        return;
+    const int marked = c.marked < 0 ? 0 : c.marked;
+    for (int row = 0; row < Rows(1); ++row)
+        EXPECT_EQ((ui::GetItemState(list, row) & ui::RowSelected) != 0, row == marked) << "row " << row;
+}
+
+INSTANTIATE_TEST_SUITE_P(AppDispatch, AppCheck, ::testing::ValuesIn(kChecks),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

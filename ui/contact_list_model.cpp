@@ -441,6 +441,12 @@ std::u16string ContactListModel::cellText(int row, int column) const
     return std::u16string(reinterpret_cast<const char16_t*>(field.data()), static_cast<std::size_t>(field.size()));
 }
 
+void ContactListModel::deselectAll()
+{
+    for (Row& r : rows_)
+        r.selected = false;  // the gap's slots hold no selected rows
+}
+
 void ContactListModel::setCheckState(int row, Qt::CheckState state)
 {
     Row& r = at(row);

@@ -111,6 +111,7 @@ public:
     bool selected(int row) const { return at(row).selected; }
     // Records the flag only; showing it is the view's business.
     void setSelected(int row, bool on) { at(row).selected = on; }
+    void deselectAll();
 
     // Called after the user changed a row's check box.
     std::function<void(int row)> onUserCheck;

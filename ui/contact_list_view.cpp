@@ -138,6 +138,18 @@ void ContactListView::setRowSelected(int row, bool on)
     markPending();
 }
 
+void ContactListView::showRow(int row)
+{
+    if (!model_->validRow(row))
+        return;
+    model_->announce();  // no run of removals left to keep a row through
+    model_->deselectAll();
+    model_->setSelected(row, true);
+    focusRow_ = row;
+    scrollRow_ = row;
+    markPending();
+}
+
 void ContactListView::markPending()
 {
     pending_ = true;
@@ -188,7 +200,16 @@ void ContactListView::syncSelection()
         selection->setCurrentIndex(model_->index(focusShown, 0), QItemSelectionModel::NoUpdate);
         setAutoScroll(scroll);
     }
+    // A row the filter hides is not scrolled to.
+    const int scrollShown = scrollRow_ >= 0 && scrollRow_ < rows ? model_->viewRow(scrollRow_) : -1;
+    if (scrollShown >= 0 && lastColumn >= 0) {
+        const QModelIndex cell = model_->index(scrollShown, 0);
+        const QRect row = visualRect(cell);
+        if (row.top() < 0 || row.bottom() >= viewport()->height())
+            scrollTo(cell, PositionAtCenter);
+    }
     focusRow_ = -1;
+    scrollRow_ = -1;
     syncing_ = false;
 }
 

@@ -38,6 +38,10 @@ public:
     // Selects or deselects a row; a selected row becomes the current one
     // (it takes the keyboard focus mark) without the list scrolling to it.
     void setRowSelected(int row, bool on);
+    // Selects row alone, makes it the current one and scrolls to it (to the
+    // middle of the list when it is out of sight), shown with the pending
+    // changes.
+    void showRow(int row);
     // Announces pending removals and shows pending selection changes.
     void syncSelection();
     bool selectionPending() const { return pending_ || focusRow_ >= 0 || model_->announcePending(); }
@@ -66,6 +70,7 @@ private:
     bool syncing_ = false;
     bool syncQueued_ = false;
     int focusRow_ = -1;
+    int scrollRow_ = -1;
 };
 
 }  // namespace ui

@@ -15,7 +15,9 @@ namespace ui {
 
 using namespace impl;
 
-QWidget* impl::FrontWindow()
+namespace impl {
+
+QWidget* FrontWindow()
 {
     if (QWidget* active = QApplication::activeWindow()) {
         for (auto& [n, entry] : S().windows)
@@ -32,6 +34,8 @@ QWidget* impl::FrontWindow()
     }
     return best;
 }
+
+}  // namespace impl
 
 namespace {
 

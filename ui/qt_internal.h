@@ -9,9 +9,11 @@
 //   qt_widgets.cpp        the widget kinds and their looks
 //   qt_widget_content.cpp texts, rows and states of widgets
 //   qt_fonts.cpp          fonts
+//   qt_menus.cpp          context menus
 //   qt_dialogs.cpp        message boxes, questions, the file dialog and their seam
 //   qt_contact_dialog.cpp the contact dialog and its seam
 //   qt_list_actions.cpp   row activation, filtering and the find field of lists
+//   qt_table_dialog.cpp   the dialog with a table of rows to choose from
 #include "ui/toolkit.h"
 
 #include "ui/contact_list_model.h"
@@ -25,11 +27,13 @@
 #include <QWidget>
 
 #include <deque>
+#include <functional>
 #include <initializer_list>
 #include <map>
 #include <optional>
 #include <string>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 class QApplication;
@@ -49,6 +53,9 @@ struct WidgetEntry {
     ContactListView* list = nullptr;     // list: the view with its rows
     int activatedRow = -1;               // list: the row activated last, and its key
     std::uint64_t activatedKey = 0;
+    std::vector<MenuEntry> menu;         // its context menu, when it has one
+    std::function<bool(int)> menuEnabled;
+    QPointer<QObject> menuOpener;        // what opens the menu, once installed
 };
 
 struct WindowEntry {
@@ -89,6 +96,8 @@ struct State {
     std::vector<RecordedQuestion> questions;
     std::deque<std::optional<ContactForm>> contactFormAnswers;  // nullopt: "Abbrechen"
     std::vector<RecordedContactDialog> contactDialogs;
+    std::deque<std::pair<int, std::vector<int>>> tableAnswers;  // button, rows chosen
+    std::vector<TableDialog> tableDialogs;
     std::u16string noDisplayMessage;
     std::u16string language;               // of the translations, empty: none
     QPointer<QTranslator> translator;      // owned by the application object
@@ -102,6 +111,10 @@ void PushEvent(Event kind, int widget, int window);
 // Shows the row selections the program made since Qt last ran, so that
 // input is handled against what is on the screen (qt_events.cpp).
 void SyncLists();
+
+// The window a dialog belongs to: the program's active window, or else its
+// visible window opened last; nullptr when none (qt_dialogs.cpp).
+QWidget* FrontWindow();
 
 // The top-level widget of a window; nullptr when none (qt_windows.cpp).
 QWidget* WindowOf(int window);

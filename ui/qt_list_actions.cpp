@@ -162,8 +162,15 @@ bool FindField(int field, int label, int list)
     });
     QObject::connect(view, &QObject::destroyed, shortcut, &QObject::deleteLater);
 
-    S().widgets[field] = WidgetEntry{edit, Kind::Field, window, nullptr, nullptr};
-    S().widgets[label] = WidgetEntry{count, Kind::Label, window, nullptr, nullptr};
+    const auto enter = [window](int number, QWidget* widget, Kind kind) {
+        WidgetEntry& entry = S().widgets[number];
+        entry = WidgetEntry{};
+        entry.widget = widget;
+        entry.kind = kind;
+        entry.window = window;
+    };
+    enter(field, edit, Kind::Field);
+    enter(label, count, Kind::Label);
     return true;
 }
 

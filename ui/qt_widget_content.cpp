@@ -166,6 +166,12 @@ std::uint64_t GetItemKey(int list, int row)
     return model->key(row);
 }
 
+void ShowRow(int list, int row)
+{
+    if (ContactListView* view = ViewOf(list))
+        view->showRow(row);
+}
+
 int GetState(int checkBox)
 {
     auto* box = WidgetAs<QCheckBox>(checkBox);

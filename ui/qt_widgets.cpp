@@ -96,7 +96,10 @@ T* MakeWidget(int number, Kind kind, int x, int y, int width, int height, Widget
     auto* widget = new T(args..., parent);
     widget->setGeometry(x, y, width, height);
     WidgetEntry& entry = S().widgets[number];
-    entry = WidgetEntry{widget, kind, window, nullptr, nullptr};
+    entry = WidgetEntry{};
+    entry.widget = widget;
+    entry.kind = kind;
+    entry.window = window;
     if (out)
         *out = &entry;
     return widget;

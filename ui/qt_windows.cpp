@@ -223,6 +223,8 @@ void ResetForTests()
     s.questions.clear();
     s.contactFormAnswers.clear();
     s.contactDialogs.clear();
+    s.tableAnswers.clear();
+    s.tableDialogs.clear();
 }
 
 }  // namespace qt

@@ -156,6 +156,9 @@ int GetItemState(int list, int row);
 void SetItemState(int list, int row, int flags);
 std::u16string GetItemText(int list, int row, int column);
 std::uint64_t GetItemKey(int list, int row);
+// Marks row alone (it becomes the only selected row and the current one,
+// ticks stay as they are) and scrolls the list to show it.
+void ShowRow(int list, int row);
 int GetState(int checkBox);
 void SetState(int checkBox, int state);
 // List: replaces a row's column texts (joined by line feeds, as for
@@ -194,6 +197,22 @@ int CountShownRows(int list);
 // Return and the down arrow go to the list.
 bool FindField(int field, int label, int list);
 
+// Context menus -----------------------------------------------------------------
+// An entry of a context menu: choosing it queues a widget event of its
+// number in the widget's window, as a button's click does.
+struct MenuEntry {
+    int number;
+    std::u16string text;
+};
+// Gives a widget a context menu with these entries, top to bottom (it
+// replaces an earlier one). The menu opens on a right click, and with the
+// Menu key or Shift+F10 while the widget has the keyboard focus (on a list
+// beside its current row). enabled, when given, is asked each time the menu
+// opens whether an entry (by number) can be chosen; a disabled entry is
+// shown greyed.
+void SetContextMenu(int widget, const std::vector<MenuEntry>& entries,
+                    std::function<bool(int entry)> enabled = {});
+
 // Fonts ---------------------------------------------------------------------
 bool CreateFont(int font, const std::u16string& face, int points, unsigned flags);
 bool FontExists(int font);
@@ -213,6 +232,29 @@ std::u16string OpenFileDialog(const std::u16string& title, const std::u16string&
 // Escape and the box's close button choose cancelButton.
 int Question(const std::u16string& title, const std::u16string& text, Icon icon,
              const std::vector<std::u16string>& buttons, int defaultButton, int cancelButton);
+
+// A modal dialog with a text, a table and a row of answer buttons, left to
+// right as given; returns the index of the button chosen. Return chooses
+// defaultButton; Escape and the box's close button choose cancelButton.
+// With choose set, a click on a row or Return on the current row calls it
+// with the row's index and the dialog stays open (the program marks
+// something behind it); without, Return on the table is Return.
+struct TableDialog {
+    std::u16string title;
+    std::u16string text;  // above the table
+    Icon icon = Icon::Information;
+    std::vector<std::u16string> columns;  // titles
+    std::vector<int> columnWidths;        // in pixels; the last column takes what is left
+    std::vector<std::u16string> rows;     // cell texts joined by line feeds, as for a list
+    std::vector<std::u16string> buttons;
+    int defaultButton = 0;
+    int cancelButton = 0;
+    std::function<void(int row)> choose;
+    // A widget the dialog is put beside rather than over, where the screen
+    // has room: what choosing a row marks stays in sight. -1: none.
+    int beside = -1;
+};
+int ShowTableDialog(const TableDialog& dialog);
 
 // The dialog seam: tests record message boxes instead of showing them and
 // answer the open-file dialog and the questions themselves. The real dialogs
@@ -248,6 +290,13 @@ struct RecordedQuestion {
     std::vector<std::u16string> buttons;
 };
 const std::vector<RecordedQuestion>& RecordedQuestions();
+// Queues the answer of the next table dialog: the rows chosen, in this
+// order, before the button. Like questions, table dialogs are recorded and
+// answered from the queue (with their cancel button when it is empty)
+// while answers are queued or message boxes are recorded; recorded copies
+// keep everything but choose.
+void SetNextTableDialogAnswer(int button, const std::vector<int>& chosenRows = {});
+const std::vector<TableDialog>& RecordedTableDialogs();
 
 // The contact dialog ----------------------------------------------------------
 // A contact as the dialog shows it: plain texts and choices. The program

@@ -3,7 +3,7 @@
 # with the mouse and keyboard at the positions the window layout fixes:
 # close the information window with a close request, load a phonebook into
 # each panel through the real file dialog, tick two contacts of panel 1, copy
-# them, save panel 2, edit panel 1's name and close the main window, which
+# them, save panel 2 (its check first), edit panel 1's name and close the main window, which
 # asks about panel 1's unsaved change: "Abbrechen" (Escape) keeps the program
 # running, "Speichern" (Return) saves panel 1 and ends it. Then checks the
 # files the program wrote, and that on a screen with a scale factor of 1.5
@@ -161,7 +161,21 @@ sleep 0.5
 xdotool mousemove 0 0
 import -window root "$out/nach_kopieren.png"
 
-press 2 speichern
+# The copied contacts hold uniqueids panel 2 holds too: "Speichern" asks
+# first. "Abbrechen" (Escape) writes nothing, "Trotzdem speichern" (Return)
+# saves.
+check_before_saving() {
+  press 2 speichern
+  wait_for "the check before saving" has_window 'fung vor dem Speichern$'
+  xdotool windowfocus --sync "$(window_named 'fung vor dem Speichern$')" || true
+  [ "$1" = Return ] && import -window root "$out/vor_dem_speichern.png"
+  xdotool key "$1"
+  wait_for "the check to close" no_window 'fung vor dem Speichern$'
+}
+check_before_saving Escape
+sleep 0.3
+[ ! -e "${books}zwei.xml_NEU.xml" ] || fail "\"Abbrechen\" saved panel 2"
+check_before_saving Return
 wait_for "the saved phonebook" test -s "${books}zwei.xml_NEU.xml"
 
 # Panel 1's name gets an "X" at its end: an unsaved change.
