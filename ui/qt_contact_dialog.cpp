@@ -56,8 +56,13 @@ QLabel* MessageLabel(QWidget* parent, int width)
     auto* label = new QLabel(parent);
     label->setTextFormat(Qt::PlainText);
     label->setWordWrap(true);
-    if (width > 0)
+    if (width > 0) {
+        // The dialog keeps room for it from the start.
         label->setFixedWidth(width);
+        QSizePolicy policy = label->sizePolicy();
+        policy.setRetainSizeWhenHidden(true);
+        label->setSizePolicy(policy);
+    }
     label->hide();
     return label;
 }
