@@ -8,6 +8,8 @@
 #include <QAbstractItemModelTester>
 #include <QApplication>
 #include <QCheckBox>
+#include <QContextMenuEvent>
+#include <QDialog>
 #include <QFileDialog>
 #include <QFrame>
 #include <QHeaderView>
@@ -17,6 +19,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QScrollBar>
+#include <QMenu>
 #include <QMessageBox>
 #include <QScrollBar>
 #include <QPointer>
@@ -894,6 +897,132 @@ TEST_F(UiToolkit, RealQuestionAnswersWithTheButtonChosen)
         });
         EXPECT_EQ(ui::Question(u"Frage", u"  <b>Speichern?</b>    ", ui::Icon::Warning, buttons, 0, 2), expected);
         EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+    }
+}
+
+// ShowRow leaves one row marked, the current one, and brings it into view.
+TEST_F(UiToolkit, ShowRowMarksTheRowAloneAndScrollsToIt)
+{
+    OpenList();
+    for (int i = 0; i < 200; ++i)
+        ui::AddItem(List, -1, u"\n" + U16(std::to_string(i)));
+    ui::SetItemState(List, 0, ui::RowSelected | ui::RowTicked);
+    ui::SetItemState(List, 1, ui::RowSelected);
+    for (int row : {150, 3, 199}) {
+        ui::ShowRow(List, row);
+        QTableView* view = View();
+        for (int r = 0; r < 200; ++r)
+            ASSERT_EQ(ui::GetItemState(List, r) & ui::RowSelected, r == row ? ui::RowSelected : 0) << r;
+        EXPECT_EQ(view->currentIndex().row(), row);
+        EXPECT_TRUE(view->viewport()->rect().contains(view->visualRect(view->model()->index(row, 1))));
+    }
+    EXPECT_TRUE(ui::GetItemState(List, 0) & ui::RowTicked);
+}
+
+// The real table dialog: its cells from the rows' line-feed-joined texts,
+// Return for the default button, Escape and the close button for the cancel
+// one; with choose set, a click on a row and Return on the current row
+// choose it and the dialog stays open.
+TEST_F(UiToolkit, RealTableDialogAnswersAndReportsChosenRows)
+{
+    OpenMainWindow();
+    using Act = std::function<void(QDialog*, QTableView*, QList<QPushButton*>&)>;
+    struct Case {
+        bool choosing;
+        Act act;
+        int answer;
+        std::vector<int> chosen;
+    };
+    const auto clickRow = [](QTableView* table, int row) {
+        QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, table->visualRect(table->model()->index(row, 1)).center());
+    };
+    const Case cases[] = {
+        {false, [](QDialog* d, QTableView*, auto&) { QTest::keyClick(d, Qt::Key_Return); }, 0, {}},
+        {false, [](QDialog* d, QTableView*, auto&) { QTest::keyClick(d, Qt::Key_Escape); }, 1, {}},
+        {false, [](QDialog* d, QTableView*, auto&) { d->close(); }, 1, {}},
+        {false, [](QDialog*, QTableView*, auto& b) { b[1]->click(); }, 1, {}},
+        {true,
+         [clickRow](QDialog* d, QTableView* t, auto& b) {
+             clickRow(t, 1);
+             QTest::keyClick(t, Qt::Key_Down);
+             QTest::keyClick(t, Qt::Key_Return);
+             EXPECT_TRUE(d->isVisible());
+             b[0]->click();
+         },
+         0, {1, 2}},
+    };
+    for (const Case& c : cases) {
+        std::vector<int> chosen;
+        ui::TableDialog dialog;
+        dialog.title = u"Tabelle";
+        dialog.columns = {u"Art", u"Nr.", u"Text"};
+        dialog.columnWidths = {60, 60};
+        dialog.rows = {u"Fehler\n1\nerste", u"Warnung\n2\nzweite", u"Hinweis\n3\ndritte & <b>"};
+        dialog.buttons = {u"Ja", u"Nein"};
+        dialog.cancelButton = 1;
+        if (c.choosing)
+            dialog.choose = [&chosen](int row) { chosen.push_back(row); };
+        WhenModalOpens([&](QWidget* modal) {
+            auto* box = qobject_cast<QDialog*>(modal);
+            ASSERT_NE(box, nullptr);
+            EXPECT_EQ(box->parentWidget(), ui::qt::WindowWidget(Win));
+            auto* table = box->findChild<QTableView*>();
+            ASSERT_NE(table, nullptr);
+            EXPECT_EQ(table->model()->headerData(2, Qt::Horizontal).toString(), QStringLiteral("Text"));
+            EXPECT_EQ(table->model()->index(2, 2).data().toString(), QStringLiteral("dritte & <b>"));
+            EXPECT_EQ(table->columnWidth(1), 60);
+            QList<QPushButton*> buttons = box->findChildren<QPushButton*>();
+            ASSERT_EQ(buttons.size(), 2);
+            std::sort(buttons.begin(), buttons.end(),
+                      [](QPushButton* a, QPushButton* b) { return a->mapToGlobal(QPoint()).x() < b->mapToGlobal(QPoint()).x(); });
+            EXPECT_EQ(buttons[0]->text(), QStringLiteral("Ja"));
+            EXPECT_TRUE(buttons[0]->isDefault());
+            c.act(box, table, buttons);
+        });
+        EXPECT_EQ(ui::ShowTableDialog(dialog), c.answer);
+        EXPECT_EQ(chosen, c.chosen);
+        EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+    }
+}
+
+// A right click, the Menu key and Shift+F10 open the menu; entries show "&"
+// as it is, a disabled one is greyed, and a chosen one is a widget event of
+// its number in the list's window.
+TEST_F(UiToolkit, ContextMenuOpensFromMouseAndKeysAndQueuesItsEntry)
+{
+    OpenList();
+    ui::AddItem(List, -1, u"\n1\n1\nA\n0");
+    std::vector<int> asked;
+    ui::SetContextMenu(List, {{40, u"A & B"}, {41, u"Zwei"}}, [&asked](int entry) {
+        asked.push_back(entry);
+        return entry != 41;
+    });
+    const std::function<void(QTableView*)> openers[] = {
+        [](QTableView* view) {
+            QContextMenuEvent click(QContextMenuEvent::Mouse, QPoint(5, 5), view->viewport()->mapToGlobal(QPoint(5, 5)));
+            QApplication::sendEvent(view->viewport(), &click);
+        },
+        [](QTableView* view) { QTest::keyClick(view, Qt::Key_Menu); },
+        [](QTableView* view) { QTest::keyClick(view, Qt::Key_F10, Qt::ShiftModifier); },
+    };
+    for (const auto& open : openers) {
+        asked.clear();
+        Drain();
+        open(View());
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        ASSERT_NE(menu, nullptr);
+        const QList<QAction*> actions = menu->actions();
+        ASSERT_EQ(actions.size(), 2);
+        EXPECT_EQ(actions[0]->text(), QStringLiteral("A && B"));
+        EXPECT_TRUE(actions[0]->isEnabled());
+        EXPECT_FALSE(actions[1]->isEnabled());
+        EXPECT_EQ(asked, (std::vector<int>{40, 41}));
+        actions[0]->trigger();
+        menu->close();
+        ASSERT_EQ(ui::PollEvent(), ui::Event::Widget);
+        EXPECT_EQ(ui::EventWidget(), 40);
+        EXPECT_EQ(ui::EventWindow(), Win);
+        EXPECT_EQ(ui::PollEvent(), ui::Event::None);
     }
 }
 
