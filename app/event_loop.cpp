@@ -3,6 +3,7 @@
 #include "app/app.h"
 #include "app/information_window.h"
 #include "app/unsaved_changes.h"
+#include "phonebook/edit.h"
 #include "phonebook/checking.h"
 #include "phonebook/panel.h"
 #include "phonebook/phonebook.h"
@@ -59,8 +60,9 @@ void SaveAfterChecking(int panel)
     SaveCheckedPhonebook(panel);
 }
 
-// The panel's buttons, its Name field and the entries of its list's menu:
-// each starts its operation for its own panel.
+// The panel's buttons, its Name field, the entries of its list's menu, its
+// row activation and its find field: each starts its operation for its own
+// panel.
 constexpr Dispatch<PanelWidget> PanelDispatchTable[] = {
     {NewButtonWidget, NewAfterAsking},
     {LoadButtonWidget, LoadAfterAsking},
@@ -72,6 +74,10 @@ constexpr Dispatch<PanelWidget> PanelDispatchTable[] = {
     {DeleteButtonWidget, DeleteContacts},
     {NameFieldWidget, MarkPanelChanged},
     {CheckMenuEntry, CheckPhonebook},
+    {RowActivatedEvent, EditActivatedContact},
+    {EditMenuEntry, EditMarkedContact},
+    {NewContactMenuEntry, NewContact},
+    {FindFieldWidget, FindInPanel},
 };
 
 // The information window's widgets.

@@ -4,6 +4,7 @@
 #include <tuple>
 
 #include "app/app.h"
+#include "phonebook/edit.h"
 #include "ui/toolkit.h"
 
 namespace app {
@@ -93,6 +94,8 @@ struct MenuLine {
 };
 
 constexpr MenuLine MenuLines[] = {
+    {EditMenuEntry, u"Bearbeiten…", HasMarkedContact},
+    {NewContactMenuEntry, u"Neuer Kontakt…", nullptr},
     {CheckMenuEntry, u"Prüfen…", nullptr},
 };
 
@@ -161,6 +164,9 @@ void BuildPanel(int panel)
     ui::SetWidgetColour(frame.container, ui::ColourBackground, PanelGrey);
     for (const WidgetLine& line : Widgets)
         CreateWidget(line, panel, frame);
+    const int list = PanelWidgetNumber(panel, ContactListWidget);
+    ui::SetRowActivationEvent(list, PanelWidgetNumber(panel, RowActivatedEvent));
+    ui::FindField(PanelWidgetNumber(panel, FindFieldWidget), PanelWidgetNumber(panel, FindCountWidget), list);
     CreateListMenu(panel);
     ui::CloseContainerList();
 }

@@ -206,8 +206,8 @@ struct Subject {
 
 const RecordText NoText;
 
-void Add(std::vector<CheckFinding>& out, CheckCode code, const Subject& subject, std::u16string text,
-         Node* other = nullptr)
+CheckFinding& Add(std::vector<CheckFinding>& out, CheckCode code, const Subject& subject, std::u16string text,
+                  Node* other = nullptr)
 {
     CheckFinding& f = out.emplace_back();
     f.code = code;
@@ -216,6 +216,14 @@ void Add(std::vector<CheckFinding>& out, CheckCode code, const Subject& subject,
     f.name = subject.name;
     f.other = other;
     f.text = std::move(text);
+    return f;
+}
+
+// Places a finding beside a field of the contact.
+void Beside(CheckFinding& f, CheckPart part, std::size_t index = 0)
+{
+    f.part = part;
+    f.index = index;
 }
 
 using Kind = CheckIndex::Kind;
@@ -342,22 +350,28 @@ public:
                     u", die FRITZ!Box übernimmt den Kontakt nicht");
         for (std::size_t i = 0; i < numbers.size(); ++i)
             if (IsBlankText(numbers[i].text))
-                Add(out, CheckCode::EmptyNumber, subject,
-                    u"Rufnummer " + Decimal(i + 1) + u" ist leer" +
-                        (numbers[i].type.empty() ? std::u16string() : u" (Typ " + Quoted(numbers[i].type) + u")"));
+                Beside(Add(out, CheckCode::EmptyNumber, subject,
+                           u"Rufnummer " + Decimal(i + 1) + u" ist leer" +
+                               (numbers[i].type.empty() ? std::u16string() : u" (Typ " + Quoted(numbers[i].type) + u")")),
+                       CheckPart::Number, i);
 
         if (IsBlankText(fields.name))
-            Add(out, CheckCode::NoName, subject,
-                fields.from.contact && !fields.from.name ? u"Kein Element 'realName'" : u"Name ist leer");
+            Beside(Add(out, CheckCode::NoName, subject,
+                       fields.from.contact && !fields.from.name ? u"Kein Element 'realName'" : u"Name ist leer"),
+                   CheckPart::Name);
 
         Twice(fields, other, subject, Kind::Quickdial, out);
         Twice(fields, other, subject, Kind::Vanity, out);
 
-        for (const ContactNumber& n : numbers)
+        for (std::size_t i = 0; i < numbers.size(); ++i) {
+            const ContactNumber& n = numbers[i];
             if (!n.quickdial.empty() && !QuickdialInRange(n.quickdial))
-                Add(out, CheckCode::QuickdialRange, subject,
-                    u"Kurzwahl " + CodeText(n.quickdial) + OfNumber(n) + u" ist keine Zahl von " +
-                        DecimalText(ContactLimits::MinQuickdial) + u" bis " + DecimalText(ContactLimits::MaxQuickdial));
+                Beside(Add(out, CheckCode::QuickdialRange, subject,
+                           u"Kurzwahl " + CodeText(n.quickdial) + OfNumber(n) + u" ist keine Zahl von " +
+                               DecimalText(ContactLimits::MinQuickdial) + u" bis " +
+                               DecimalText(ContactLimits::MaxQuickdial)),
+                       CheckPart::Number, i);
+        }
 
         std::size_t main = 0;
         std::u16string listed;
@@ -430,35 +444,37 @@ private:
                 const ContactNumber& before = fields.numbers[first->second];
                 text += u"Rufnummer " + Decimal(first->second + 1) + OfNumber(before) + u" desselben Kontakts";
             }
-            Add(out, quickdial ? CheckCode::QuickdialTwice : CheckCode::VanityTwice, subject, std::move(text),
-                holder ? holder : subject.contact);
+            Beside(Add(out, quickdial ? CheckCode::QuickdialTwice : CheckCode::VanityTwice, subject, std::move(text),
+                       holder ? holder : subject.contact),
+                   CheckPart::Number, i);
         }
     }
 
     void Characters(const Contact& fields, const Subject& subject, std::vector<CheckFinding>& out)
     {
-        const auto look = [&](std::u16string_view text, const std::u16string& where) {
+        const auto look = [&](std::u16string_view text, const std::u16string& where,
+                              CheckPart part = CheckPart::Contact, std::size_t index = 0) {
             if (HoldsBadCharacters(text))
-                Add(out, CheckCode::ControlCharacters, subject, BadCharacter(text) + where);
+                Beside(Add(out, CheckCode::ControlCharacters, subject, BadCharacter(text) + where), part, index);
         };
-        look(fields.name, u"im Text von 'realName'");
+        look(fields.name, u"im Text von 'realName'", CheckPart::Name);
         look(fields.imageUrl, u"im Text von 'imageURL'");
         for (std::size_t i = 0; i < fields.numbers.size(); ++i) {
             const ContactNumber& n = fields.numbers[i];
             const std::u16string which = u"von 'number' (Rufnummer " + Decimal(i + 1) + u")";
-            look(n.text, u"im Text " + which);
+            look(n.text, u"im Text " + which, CheckPart::Number, i);
             const std::pair<std::u16string_view, const std::u16string*> attributes[] = {
                 {u"type", &n.type}, {u"quickdial", &n.quickdial}, {u"vanity", &n.vanity},
                 {u"prio", &n.prio}, {u"id", &n.id}};
             for (const auto& [name, value] : attributes)
-                look(*value, u"im Attribut '" + std::u16string(name) + u"' " + which);
+                look(*value, u"im Attribut '" + std::u16string(name) + u"' " + which, CheckPart::Number, i);
         }
         for (std::size_t i = 0; i < fields.emails.size(); ++i) {
             const ContactEmail& e = fields.emails[i];
             const std::u16string which = u"von 'email' (E-Mail-Adresse " + Decimal(i + 1) + u")";
-            look(e.text, u"im Text " + which);
-            look(e.classifier, u"im Attribut 'classifier' " + which);
-            look(e.id, u"im Attribut 'id' " + which);
+            look(e.text, u"im Text " + which, CheckPart::Email, i);
+            look(e.classifier, u"im Attribut 'classifier' " + which, CheckPart::Email, i);
+            look(e.id, u"im Attribut 'id' " + which, CheckPart::Email, i);
         }
         look(fields.modTime, u"im Text von 'mod_time'");
         look(fields.uniqueId, u"im Text von 'uniqueid'");

@@ -13,6 +13,7 @@
 // element, and a contact is a run of records from a "contact" record, as
 // the list's rows count them. A contact being edited is checked on its own
 // against an index of the book's other contacts (CheckIndex, CheckContact).
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -74,6 +75,10 @@ std::string_view CheckSeverityId(CheckSeverity severity);
 // "Fehler", "Warnung", "Hinweis": what the window shows.
 std::u16string_view CheckSeverityText(CheckSeverity severity);
 
+// What of a contact a finding is about: the contact as a whole, its name,
+// or one of its numbers or addresses (CheckFinding::index).
+enum class CheckPart : std::uint8_t { Contact, Name, Number, Email };
+
 struct CheckFinding {
     CheckCode code = CheckCode::NotPhonebooks;
     // The contact's "contact" record; nullptr for a finding about the whole
@@ -87,6 +92,13 @@ struct CheckFinding {
     // German, without the contact's own Nr. and name, naming the value:
     // "Kurzwahl 12 (030 1234567) auch bei Nr. 14 (1) 'Max Muster'".
     std::u16string text;
+    // The field the finding stands beside in a dialog: the name (no name,
+    // characters XML cannot hold), a number (empty, a quick-dial code or
+    // vanity text held twice or out of range, characters) or an address
+    // (characters), known by its place in the contact's numbers or
+    // addresses; the contact as a whole for every other finding.
+    CheckPart part = CheckPart::Contact;
+    std::size_t index = 0;
 
     CheckSeverity severity() const { return CheckCodeSeverity(code); }
 };

@@ -224,6 +224,14 @@ std::u16string RowText(std::u16string_view nr, std::u16string_view id, std::u16s
     return text;
 }
 
+std::u16string ContactRowText(const RecordList::Node* contact)
+{
+    ContactRowFields row;
+    for (const RecordList::Node* n = contact->next; n && n->record.name != u"contact"; n = n->next)
+        row.Take(n->record);
+    return RowText(contact->record.nr.view(), row.id, row.name, row.telefon);
+}
+
 // Transfer -----------------------------------------------------------------------
 
 namespace {

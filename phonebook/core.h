@@ -36,28 +36,23 @@ std::u16string FurtherIgnoredNodesMessage(long long count);
 
 // Contact rows -------------------------------------------------------------------
 
-// One row per record named "contact", in list order: calls
-// visit(contact node, nr, id, name, telefon) once per row. "uniqueid",
-// "realName" and "number" records count for the nearest "contact" record
-// before them. The views last only for the call.
-template <typename Visit>
-void ForEachContactRow(const RecordList& records, Visit visit)
-{
-    RecordList::Node* contact = nullptr;
+// What a contact's row shows of its records: the last "uniqueid" and
+// "realName" and every "number", joined by "  #  ". The views last as long
+// as the records.
+struct ContactRowFields {
     std::u16string_view id, name;
     std::u16string telefon;
-    for (RecordList::Node* node = records.FirstNode(); node; node = node->next) {
-        const NodeRecord& r = node->record;
+
+    void Clear()
+    {
+        id = name = {};
+        telefon.clear();
+    }
+    // Takes one record of the contact's run, after its "contact" record.
+    void Take(const NodeRecord& r)
+    {
         const std::u16string_view recordName = r.name.view();
-        if (recordName == u"contact") {
-            if (contact)
-                visit(contact, contact->record.nr.view(), id, name, std::u16string_view(telefon));
-            contact = node;
-            id = name = {};
-            telefon.clear();
-        } else if (!contact) {
-            continue;  // before the first contact: shown nowhere
-        } else if (recordName == u"uniqueid") {
+        if (recordName == u"uniqueid") {
             id = r.text.view();
         } else if (recordName == u"realName") {
             name = r.text.view();
@@ -67,8 +62,30 @@ void ForEachContactRow(const RecordList& records, Visit visit)
             telefon += r.text.view();
         }
     }
+};
+
+// One row per record named "contact", in list order: calls
+// visit(contact node, nr, id, name, telefon) once per row. "uniqueid",
+// "realName" and "number" records count for the nearest "contact" record
+// before them. The views last only for the call.
+template <typename Visit>
+void ForEachContactRow(const RecordList& records, Visit visit)
+{
+    RecordList::Node* contact = nullptr;
+    ContactRowFields row;
+    for (RecordList::Node* node = records.FirstNode(); node; node = node->next) {
+        const NodeRecord& r = node->record;
+        if (r.name.view() == u"contact") {
+            if (contact)
+                visit(contact, contact->record.nr.view(), row.id, row.name, std::u16string_view(row.telefon));
+            contact = node;
+            row.Clear();
+        } else if (contact) {
+            row.Take(r);
+        }
+    }
     if (contact)
-        visit(contact, contact->record.nr.view(), id, name, std::u16string_view(telefon));
+        visit(contact, contact->record.nr.view(), row.id, row.name, std::u16string_view(row.telefon));
 }
 
 // The texts of the "number" records that count for the contact that starts
@@ -91,6 +108,9 @@ std::u16string RowText(std::u16string_view nr, std::u16string_view id, std::u16s
 // The same text into text, which is emptied first (its room is reused).
 void AssignRowText(std::u16string& text, std::u16string_view nr, std::u16string_view id, std::u16string_view name,
                    std::u16string_view telefon);
+// The row text of the contact whose "contact" record is contact, as
+// ForEachContactRow and RowText make it.
+std::u16string ContactRowText(const RecordList::Node* contact);
 
 // Transfer -----------------------------------------------------------------------
 

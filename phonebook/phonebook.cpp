@@ -12,6 +12,7 @@
 #include "base/text.h"
 #include "phonebook/book_file.h"
 #include "phonebook/core.h"
+#include "phonebook/edit.h"
 #include "phonebook/panel.h"
 #include "ui/toolkit.h"
 #include "xml/xml.h"
@@ -77,6 +78,7 @@ void SetCountLabel(int panel)
 {
     ui::SetText(Widget(panel, CountLabelWidget),
                 CountLabelPrefix + DecimalText(ui::CountItems(Widget(panel, ContactListWidget))));
+    ShowFindCount(panel);
 }
 
 void RefreshCountLabels()
@@ -226,6 +228,17 @@ void PhonebookShutdown()
     s.scratch.Clear();
     for (PhonebookPanel& p : s.panels)
         ClearPanelRecords(p);
+}
+
+std::u16string PanelSuffix(int panel)
+{
+    return ValidPanel(panel) ? Suffix(panel) : std::u16string();
+}
+
+void UpdateCountLabel(int panel)
+{
+    if (ValidPanel(panel))
+        SetCountLabel(panel);
 }
 
 void MarkPanelChanged(int panel)

@@ -35,8 +35,14 @@ void CopyContacts(int panel);
 void MoveContacts(int panel);
 void DeleteContacts(int panel);
 
+// " (1)" or " (2)": what the nr of every record a panel makes ends with.
+std::u16string PanelSuffix(int panel);
+// Shows the panel's contact count in its count label, and the count of the
+// rows shown beside its find field.
+void UpdateCountLabel(int panel);
+
 // A panel's phonebook changed since it was loaded, created or saved: contacts
-// came in or went out, or its name was edited. Loading, "Neu" and a save
+// came in or went out, one was changed or added, or its name was edited. Loading, "Neu" and a save
 // that succeeded clear the mark.
 void MarkPanelChanged(int panel);
 // Changes that would be lost: the panel is marked changed and holds records.

@@ -185,6 +185,7 @@ void MakePanelWidgets(int panel, int x)
     ui::AddColumn(list, 2, u"ID", 45);
     ui::AddColumn(list, 3, u"Name", 230);
     ui::AddColumn(list, 4, u"Telefon", 410);
+    ui::FindField(w(FindFieldWidget), w(FindCountWidget), list);
 }
 
 void EnsurePanelWindow()
@@ -208,6 +209,8 @@ void PanelTest::SetUp()
     SetClock({});
     for (int panel = 1; panel <= 2; ++panel) {
         ui::ClearItems(List(panel));
+        ui::SetText(PanelWidgetNumber(panel, FindFieldWidget), u"");
+        ui::FilterRows(List(panel), u"", {});
         ui::SetText(PanelWidgetNumber(panel, NameFieldWidget), u"");
         ui::SetText(PanelWidgetNumber(panel, FileFieldWidget), u"");
         ui::SetText(PanelWidgetNumber(panel, CountLabelWidget), u" Anz.: 0");

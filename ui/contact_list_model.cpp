@@ -8,6 +8,15 @@ namespace ui {
 
 ContactListModel::ContactListModel(QObject* parent) : QAbstractTableModel(parent) {}
 
+namespace {
+
+bool IsPhoneSign(QChar c)
+{
+    return c == u'+' || c == u'-' || c == u'/' || c == u'(' || c == u')' || c == u'.';
+}
+
+}  // namespace
+
 int ContactListModel::rowCount(const QModelIndex& parent) const
 {
     return parent.isValid() ? 0 : announced_;
@@ -35,9 +44,9 @@ QStringView ContactListModel::Field(const QString& text, int column)
 
 QVariant ContactListModel::data(const QModelIndex& index, int role) const
 {
-    if (!index.isValid() || !validRow(index.row()))
+    if (!index.isValid() || !validViewRow(index.row()))
         return {};
-    const Row& row = at(index.row());
+    const Row& row = at(this->row(index.row()));
     switch (role) {
     case Qt::DisplayRole:
         return Field(row.text, index.column()).toString();
@@ -70,12 +79,13 @@ Qt::ItemFlags ContactListModel::flags(const QModelIndex& index) const
 bool ContactListModel::setData(const QModelIndex& index, const QVariant& value, int role)
 {
     if (role != Qt::CheckStateRole || !checkBoxes_ || !index.isValid() || index.column() != 0 ||
-        !validRow(index.row()))
+        !validViewRow(index.row()))
         return false;
     const auto state = static_cast<Qt::CheckState>(value.toInt());
-    setCheckState(index.row(), state);
+    const int r = row(index.row());
+    setCheckState(r, state);
     if (onUserCheck)
-        onUserCheck(index.row());
+        onUserCheck(r);
     return true;
 }
 
@@ -107,7 +117,7 @@ void ContactListModel::closeGap()
     gapLength_ = 0;
 }
 
-void ContactListModel::insertRow(int position, const std::u16string& text, std::uint64_t key)
+QString ContactListModel::cutToColumns(const std::u16string& text) const
 {
     // Keep no more fields than there are columns.
     std::size_t length = text.size();
@@ -119,9 +129,18 @@ void ContactListModel::insertRow(int position, const std::u16string& text, std::
             break;
         }
     }
+    return QString(reinterpret_cast<const QChar*>(text.data()), static_cast<qsizetype>(length));
+}
+
+void ContactListModel::insertRow(int position, const std::u16string& text, std::uint64_t key)
+{
     Row row;
-    row.text = QString(reinterpret_cast<const QChar*>(text.data()), static_cast<qsizetype>(length));
+    row.text = cutToColumns(text);
     row.key = key;
+    if (indexed_) {
+        row.search = searchText(row.text);
+        row.hidden = filtering_ && !passes(row);
+    }
 
     const int count = rows();
     if (position < 0 || position >= count) {
@@ -133,10 +152,191 @@ void ContactListModel::insertRow(int position, const std::u16string& text, std::
         return;
     }
     announce();
-    beginInsertRows(QModelIndex(), position, position);
+    if (onInsertBefore)
+        onInsertBefore(position);
+    if (!filtering_) {
+        beginInsertRows(QModelIndex(), position, position);
+        rows_.insert(rows_.begin() + position, std::move(row));
+        announced_ = seen_ = rows();
+        endInsertRows();
+        return;
+    }
+    // The rows Qt sees from here on move down by one.
+    const auto from = std::lower_bound(shown_.begin(), shown_.end(), position);
+    for (auto it = from; it != shown_.end(); ++it)
+        ++*it;
+    const bool hidden = row.hidden;
     rows_.insert(rows_.begin() + position, std::move(row));
-    announced_ = rows();
-    endInsertRows();
+    seen_ = rows();
+    if (!hidden) {
+        const int at = static_cast<int>(from - shown_.begin());
+        beginInsertRows(QModelIndex(), at, at);
+        shown_.insert(shown_.begin() + at, position);
+        announced_ = static_cast<int>(shown_.size());
+        endInsertRows();
+    }
+}
+
+void ContactListModel::setRowText(int row, const std::u16string& text)
+{
+    if (!validRow(row))
+        return;
+    Row& r = at(row);
+    r.text = cutToColumns(text);
+    if (indexed_)
+        r.search = searchText(r.text);
+    retexted_ = true;
+    const int shownAt = removalsOpen_ ? -1 : viewRow(row);
+    if (shownAt >= 0 && !titles_.isEmpty())
+        emit dataChanged(index(shownAt, 0), index(shownAt, static_cast<int>(titles_.size()) - 1));
+}
+
+int ContactListModel::viewRow(int row) const
+{
+    if (!filtering_)
+        return row >= 0 && row < announced_ ? row : -1;
+    const auto it = std::lower_bound(shown_.begin(), shown_.end(), row);
+    return it != shown_.end() && *it == row ? static_cast<int>(it - shown_.begin()) : -1;
+}
+
+void ContactListModel::AppendFolded(QString& out, QStringView text)
+{
+    for (QChar c : text)
+        if (!c.isSpace())
+            out.append(c.toCaseFolded());
+}
+
+QString ContactListModel::Folded(QStringView text)
+{
+    QString out;
+    out.reserve(text.size());
+    AppendFolded(out, text);
+    return out;
+}
+
+QString ContactListModel::PhoneDigits(QStringView text)
+{
+    QString digits;
+    for (QChar c : text) {
+        if (c.isDigit())
+            digits.append(c);
+        else if (!c.isSpace() && !IsPhoneSign(c))
+            return {};
+    }
+    return digits;
+}
+
+QString ContactListModel::searchText(const QString& text) const
+{
+    // The folded columns, then their digits alone, each ended by a line
+    // feed, which no folded query holds. Several numbers in one column
+    // (joined by " # ") keep their digits apart.
+    QString search;
+    search.reserve(text.size() * 2 + 2 * static_cast<qsizetype>(searchColumns_.size()));
+    for (int column : searchColumns_) {
+        AppendFolded(search, Field(text, column));
+        search += u'\n';
+    }
+    for (int column : searchColumns_) {
+        for (QChar c : Field(text, column)) {
+            if (c.isDigit())
+                search += c;
+            else if (c == u'#')
+                search += u'\n';
+        }
+        search += u'\n';
+    }
+    search.squeeze();
+    return search;
+}
+
+bool ContactListModel::passes(const Row& row) const
+{
+    for (const QStringMatcher& m : matchers_)
+        if (m.indexIn(row.search) >= 0)
+            return true;
+    return false;
+}
+
+void ContactListModel::collectShown()
+{
+    shown_.clear();
+    if (!filtering_)
+        return;
+    const int count = rows();
+    for (int r = 0; r < count; ++r)
+        if (!at(r).hidden)
+            shown_.push_back(r);
+}
+
+void ContactListModel::setFilter(const QString& query, const std::vector<int>& columns)
+{
+    announce();
+    const QString folded = Folded(query);
+    const int count = rows();
+    const bool sameColumns = indexed_ && columns == searchColumns_;
+    if (!columns.empty() && !sameColumns) {
+        searchColumns_ = columns;
+        for (int r = 0; r < count; ++r)
+            at(r).search = searchText(at(r).text);
+        indexed_ = true;
+    }
+    // A row passes when its search text holds one of the patterns: the
+    // folded query, and its digits when it is a telephone number written
+    // with more than digits.
+    std::vector<QString> patterns;
+    if (!folded.isEmpty()) {
+        patterns.push_back(folded);
+        const QString digits = PhoneDigits(query);
+        if (!digits.isEmpty() && digits != folded)
+            patterns.push_back(digits);
+    }
+    // When every new pattern holds one of the old ones, a row the old
+    // filter hid fails the new one too: only the rows shown are looked at,
+    // as while the user types on.
+    const bool narrowing =
+        filtering_ && sameColumns && !retexted_ && !patterns.empty() &&
+        std::all_of(patterns.begin(), patterns.end(), [this](const QString& p) {
+            return std::any_of(patterns_.begin(), patterns_.end(), [&p](const QString& old) { return p.contains(old); });
+        });
+    patterns_ = patterns;
+    retexted_ = false;
+    matchers_.clear();
+    for (const QString& p : patterns_)
+        matchers_.emplace_back(p, Qt::CaseSensitive);
+
+    if (narrowing) {
+        for (int r : shown_) {
+            Row& row = at(r);
+            row.hidden = !passes(row);
+            if (row.hidden)
+                row.selected = false;
+        }
+    } else {
+        for (int r = 0; r < count; ++r) {
+            Row& row = at(r);
+            row.hidden = !patterns_.empty() && !passes(row);
+            if (row.hidden)
+                row.selected = false;
+        }
+    }
+    // Qt hears of it as one reset; the view keeps its current row across it
+    // as across removals.
+    beginResetModel();
+    filtering_ = !patterns_.empty();
+    if (narrowing)
+        std::erase_if(shown_, [this](int r) { return at(r).hidden; });
+    else
+        collectShown();
+    announced_ = filtering_ ? static_cast<int>(shown_.size()) : count;
+    seen_ = count;
+    endResetModel();
+}
+
+int ContactListModel::shownRows()
+{
+    announce();
+    return filtering_ ? static_cast<int>(shown_.size()) : rows();
 }
 
 void ContactListModel::queueAnnounce()
@@ -156,6 +356,8 @@ void ContactListModel::removeRowAt(int row)
     }
     if (trackedRow_ > row)
         --trackedRow_;
+    if (row < seen_)
+        --seen_;
 
     // Move the gap to the row and widen it by one slot.
     const auto i = static_cast<std::size_t>(row);
@@ -185,13 +387,32 @@ void ContactListModel::announce()
     if (removalsOpen_) {
         closeGap();
         removalsOpen_ = false;
-        announced_ = rows();
+        collectShown();
+        announced_ = filtering_ ? static_cast<int>(shown_.size()) : rows();
+        seen_ = rows();
         endResetModel();
-    } else if (announced_ < rows()) {
+        return;
+    }
+    if (seen_ >= rows())
+        return;
+    const int first = seen_;
+    seen_ = rows();
+    if (!filtering_) {
         beginInsertRows(QModelIndex(), announced_, rows() - 1);
         announced_ = rows();
         endInsertRows();
+        return;
     }
+    std::vector<int> appended;
+    for (int r = first; r < seen_; ++r)
+        if (!at(r).hidden)
+            appended.push_back(r);
+    if (appended.empty())
+        return;
+    beginInsertRows(QModelIndex(), announced_, announced_ + static_cast<int>(appended.size()) - 1);
+    shown_.insert(shown_.end(), appended.begin(), appended.end());
+    announced_ = static_cast<int>(shown_.size());
+    endInsertRows();
 }
 
 void ContactListModel::clearRows()
@@ -202,11 +423,13 @@ void ContactListModel::clearRows()
         beginResetModel();
     rows_.clear();
     rows_.shrink_to_fit();
+    shown_.clear();
     gapStart_ = 0;
     gapLength_ = 0;
     trackedRow_ = -1;
     removalsOpen_ = false;
     announced_ = 0;
+    seen_ = 0;
     endResetModel();
 }
 
@@ -232,9 +455,12 @@ void ContactListModel::setCheckState(int row, Qt::CheckState state)
     r.check = static_cast<std::uint8_t>(state);
     // Qt hears of rows it does not know yet when they are announced, and
     // the reset that closes a run of removals repaints everything.
-    if (checkBoxes_ && !titles_.isEmpty() && !removalsOpen_ && row < announced_) {
-        const QModelIndex cell = index(row, 0);
-        emit dataChanged(cell, cell, {Qt::CheckStateRole});
+    if (checkBoxes_ && !titles_.isEmpty() && !removalsOpen_) {
+        const int shownAt = viewRow(row);
+        if (shownAt >= 0) {
+            const QModelIndex cell = index(shownAt, 0);
+            emit dataChanged(cell, cell, {Qt::CheckStateRole});
+        }
     }
 }
 

@@ -18,9 +18,18 @@
 // (rowCount() is Qt's count, rows() the real one). The rows themselves sit
 // in a gap buffer whose gap follows the removals, so removing rows from the
 // last one down costs linear time in all.
+//
+// A filter hides the rows whose search text (the chosen columns folded for
+// finding: case folded, blanks left out, and their digits alone) lacks the
+// folded query. Qt then sees only the rows shown, in order: viewRow() and
+// row() translate between Qt's rows and the program's, which keep counting
+// every row. The search texts are made when a filter is first set and kept
+// from then on, so that a key stroke in a find field costs one pass of a
+// string matcher over the rows, and one reset.
 #include <QAbstractTableModel>
 #include <QString>
 #include <QStringList>
+#include <QStringMatcher>
 #include <QStringView>
 
 #include <cstddef>
@@ -58,9 +67,36 @@ public:
     int rows() const { return static_cast<int>(rows_.size() - gapLength_); }
     bool validRow(int row) const { return row >= 0 && row < rows(); }
 
+    // Replaces a valid row's text (its fields cut to the columns as for
+    // insertRow); key, check state and selection stay.
+    void setRowText(int row, const std::u16string& text);
+
+    // Shows only the rows whose search text over columns holds the folded
+    // query; the empty query shows every row. The rows' search texts are
+    // made for columns (when they are not made for them yet) even then, so
+    // that the first query costs no more than the next. Hidden rows lose
+    // their selection. Announces pending changes first.
+    void setFilter(const QString& query, const std::vector<int>& columns);
+    bool filtering() const { return filtering_; }
+    // Rows shown (Qt's count once announced).
+    int shownRows();
+    // The program's row of a row Qt knows, and Qt's row of a program row
+    // (-1 when Qt does not show it).
+    int row(int viewRow) const { return filtering_ ? shown_[static_cast<std::size_t>(viewRow)] : viewRow; }
+    int viewRow(int row) const;
+    bool validViewRow(int viewRow) const { return !removalsOpen_ && viewRow >= 0 && viewRow < announced_; }
+
+    // text folded for finding: case folded, without blanks.
+    static QString Folded(QStringView text);
+    static void AppendFolded(QString& out, QStringView text);
+    // The digits of text when it holds nothing but digits, blanks and the
+    // signs of a telephone number (+ - / ( ) .) and at least one digit;
+    // else the empty text.
+    static QString PhoneDigits(QStringView text);
+
     // Tells Qt about the rows appended or removed since it last heard.
     void announce();
-    bool announcePending() const { return removalsOpen_ || announced_ != rows(); }
+    bool announcePending() const { return removalsOpen_ || seen_ != rows(); }
     bool removalsOpen() const { return removalsOpen_; }
     // A row number that follows the removals while they are unannounced (the
     // view keeps its current row here across the reset); -1 when none.
@@ -79,6 +115,8 @@ public:
 
     // Called after the user changed a row's check box.
     std::function<void(int row)> onUserCheck;
+    // Called when a row is inserted before the last one, with its row.
+    std::function<void(int row)> onInsertBefore;
 
     // The text of one field of a line-feed joined row text.
     static QStringView Field(const QString& text, int column);
@@ -86,9 +124,11 @@ public:
 private:
     struct Row {
         QString text;
+        QString search;  // made once a filter has been set (indexed_)
         std::uint64_t key = 0;
         std::uint8_t check = Qt::Unchecked;  // Qt::CheckState
         bool selected = false;
+        bool hidden = false;  // by the filter
     };
 
     Row& at(int row)
@@ -99,6 +139,11 @@ private:
     const Row& at(int row) const { return const_cast<ContactListModel*>(this)->at(row); }
     void closeGap();
     void queueAnnounce();
+    QString cutToColumns(const std::u16string& text) const;
+    QString searchText(const QString& text) const;
+    bool passes(const Row& row) const;
+    // shown_ from the rows' hidden flags.
+    void collectShown();
 
     std::vector<Row> rows_;  // the rows, with a gap of empty slots
     std::size_t gapStart_ = 0;
@@ -106,7 +151,16 @@ private:
     bool removalsOpen_ = false;
     bool announceQueued_ = false;
     int announced_ = 0;  // the row count Qt knows
+    int seen_ = 0;       // the rows Qt's picture covers: all but those appended since
     int trackedRow_ = -1;
+    // The filter.
+    bool filtering_ = false;
+    std::vector<int> shown_;     // while filtering: the rows Qt sees, ascending
+    bool indexed_ = false;       // every row has its search text for searchColumns_
+    std::vector<int> searchColumns_;
+    std::vector<QString> patterns_;  // what a shown row's search text holds one of
+    std::vector<QStringMatcher> matchers_;
+    bool retexted_ = false;  // a row's text was replaced since the filter was set
     QStringList titles_;
     bool checkBoxes_ = false;
 };

@@ -6,6 +6,8 @@
 #include <QFontMetrics>
 #include <QHeaderView>
 #include <QItemSelectionModel>
+#include <QKeyEvent>
+#include <QMouseEvent>
 #include <QPointer>
 #include <QProxyStyle>
 
@@ -82,18 +84,23 @@ ContactListView::ContactListView(unsigned options, QWidget* parent) : QTableView
     connect(selectionModel(), &QItemSelectionModel::selectionChanged, this, &ContactListView::userSelectionChanged);
     // Qt stretches a selected range over rows inserted inside it; a new row
     // is never selected, so the selection is shown afresh.
-    connect(model_, &QAbstractItemModel::rowsInserted, this, [this](const QModelIndex&, int first, int last) {
-        if (last + 1 < model_->rows()) {
-            if (focusRow_ >= first)
-                focusRow_ += last - first + 1;
+    model_->onInsertBefore = [this](int row) {
+        if (focusRow_ >= row)
+            ++focusRow_;
+    };
+    connect(model_, &QAbstractItemModel::rowsInserted, this, [this](const QModelIndex&, int, int last) {
+        if (last + 1 < model_->rowCount())
             markPending();
-        }
     });
-    // A run of removals reaches Qt as one reset, which forgets the
-    // selection and the current row: the model keeps the row that is to be
-    // current in step with the removals, and the rows keep their selection.
+    // A run of removals, or a new filter, reaches Qt as one reset, which
+    // forgets the selection and the current row: the model keeps the row
+    // that is to be current in step with the removals, and the rows keep
+    // their selection.
     connect(model_, &QAbstractItemModel::modelAboutToBeReset, this, [this] {
-        const int current = focusRow_ >= 0 ? focusRow_ : currentIndex().isValid() ? currentIndex().row() : -1;
+        const QModelIndex index = currentIndex();
+        const int current = focusRow_ >= 0                                ? focusRow_
+                            : index.isValid() && model_->validViewRow(index.row()) ? model_->row(index.row())
+                                                                                    : -1;
         model_->setTrackedRow(current);
         focusRow_ = -1;
     });
@@ -165,13 +172,16 @@ void ContactListView::syncSelection()
     const int lastColumn = model_->columnCount() - 1;
     QItemSelection wanted;
     if (pending_ && lastColumn >= 0) {
-        for (int row = 0; row < rows;) {
-            if (!model_->selected(row)) {
+        // Over the rows Qt shows.
+        const int shown = model_->rowCount();
+        const auto selected = [this](int shownRow) { return model_->selected(model_->row(shownRow)); };
+        for (int row = 0; row < shown;) {
+            if (!selected(row)) {
                 ++row;
                 continue;
             }
             const int first = row;
-            while (row < rows && model_->selected(row))
+            while (row < shown && selected(row))
                 ++row;
             wanted.append(QItemSelectionRange(model_->index(first, 0), model_->index(row - 1, lastColumn)));
         }
@@ -183,14 +193,17 @@ void ContactListView::syncSelection()
             selection->select(wanted, QItemSelectionModel::Select);
         pending_ = false;
     }
-    if (focusRow_ >= 0 && focusRow_ < rows && lastColumn >= 0) {
+    const int focusShown = focusRow_ >= 0 && focusRow_ < rows ? model_->viewRow(focusRow_) : -1;
+    if (focusShown >= 0 && lastColumn >= 0) {
         const bool scroll = hasAutoScroll();
         setAutoScroll(false);
-        selection->setCurrentIndex(model_->index(focusRow_, 0), QItemSelectionModel::NoUpdate);
+        selection->setCurrentIndex(model_->index(focusShown, 0), QItemSelectionModel::NoUpdate);
         setAutoScroll(scroll);
     }
-    if (scrollRow_ >= 0 && scrollRow_ < rows && lastColumn >= 0) {
-        const QModelIndex cell = model_->index(scrollRow_, 0);
+    // A row the filter hides is not scrolled to.
+    const int scrollShown = scrollRow_ >= 0 && scrollRow_ < rows ? model_->viewRow(scrollRow_) : -1;
+    if (scrollShown >= 0 && lastColumn >= 0) {
+        const QModelIndex cell = model_->index(scrollShown, 0);
         const QRect row = visualRect(cell);
         if (row.top() < 0 || row.bottom() >= viewport()->height())
             scrollTo(cell, PositionAtCenter);
@@ -207,16 +220,49 @@ void ContactListView::userSelectionChanged(const QItemSelection& selected, const
     const bool wholeRows = selectionBehavior() == SelectRows;
     for (const QItemSelectionRange& range : deselected) {
         for (int row = range.top(); row <= range.bottom(); ++row) {
-            if (model_->validRow(row))
-                model_->setSelected(row, !wholeRows && selectionModel()->rowIntersectsSelection(row, QModelIndex()));
+            if (model_->validViewRow(row))
+                model_->setSelected(model_->row(row),
+                                    !wholeRows && selectionModel()->rowIntersectsSelection(row, QModelIndex()));
         }
     }
     for (const QItemSelectionRange& range : selected) {
         for (int row = range.top(); row <= range.bottom(); ++row) {
-            if (model_->validRow(row))
-                model_->setSelected(row, true);
+            if (model_->validViewRow(row))
+                model_->setSelected(model_->row(row), true);
         }
     }
+}
+
+int ContactListView::currentRow()
+{
+    syncSelection();
+    const QModelIndex index = currentIndex();
+    return index.isValid() && model_->validViewRow(index.row()) ? model_->row(index.row()) : -1;
+}
+
+void ContactListView::keyPressEvent(QKeyEvent* event)
+{
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    if (enter && (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier && onActivate) {
+        const int row = currentRow();
+        if (row >= 0 && model_->selected(row)) {
+            if (!event->isAutoRepeat())
+                onActivate(row);
+            event->accept();
+            return;
+        }
+    }
+    QTableView::keyPressEvent(event);
+}
+
+void ContactListView::mouseDoubleClickEvent(QMouseEvent* event)
+{
+    QTableView::mouseDoubleClickEvent(event);
+    const QModelIndex index = indexAt(event->position().toPoint());
+    const bool checkColumn = model_->checkBoxes() && index.column() == 0;
+    if (event->button() == Qt::LeftButton && index.isValid() && !checkColumn && model_->validViewRow(index.row()) &&
+        onActivate)
+        onActivate(model_->row(index.row()));
 }
 
 }  // namespace ui

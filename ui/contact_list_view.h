@@ -16,6 +16,8 @@
 #include <QItemSelection>
 #include <QTableView>
 
+#include <functional>
+
 namespace ui {
 
 class ContactListView : public QTableView {
@@ -46,6 +48,17 @@ public:
 
     // Row height to match the font; called when the font changes.
     void fitRowHeight();
+
+    // The row with the focus mark, -1 when none is shown.
+    int currentRow();
+
+    // Called with the row a double click (outside the check box) or Return
+    // or Enter on the marked current row activates.
+    std::function<void(int row)> onActivate;
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
 
 private:
     void userSelectionChanged(const QItemSelection& selected, const QItemSelection& deselected);

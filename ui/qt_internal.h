@@ -11,6 +11,8 @@
 //   qt_fonts.cpp          fonts
 //   qt_menus.cpp          context menus
 //   qt_dialogs.cpp        message boxes, questions, the file dialog and their seam
+//   qt_contact_dialog.cpp the contact dialog and its seam
+//   qt_list_actions.cpp   row activation, filtering and the find field of lists
 //   qt_table_dialog.cpp   the dialog with a table of rows to choose from
 #include "ui/toolkit.h"
 
@@ -28,6 +30,7 @@
 #include <functional>
 #include <initializer_list>
 #include <map>
+#include <optional>
 #include <string>
 #include <unordered_map>
 #include <utility>
@@ -48,6 +51,8 @@ struct WidgetEntry {
     int window;
     QWidget* area = nullptr;             // container: where its children go
     ContactListView* list = nullptr;     // list: the view with its rows
+    int activatedRow = -1;               // list: the row activated last, and its key
+    std::uint64_t activatedKey = 0;
     std::vector<MenuEntry> menu;         // its context menu, when it has one
     std::function<bool(int)> menuEnabled;
     QPointer<QObject> menuOpener;        // what opens the menu, once installed
@@ -89,6 +94,8 @@ struct State {
     std::vector<RecordedFileDialog> fileDialogs;
     std::deque<int> questionAnswers;
     std::vector<RecordedQuestion> questions;
+    std::deque<std::optional<ContactForm>> contactFormAnswers;  // nullopt: "Abbrechen"
+    std::vector<RecordedContactDialog> contactDialogs;
     std::deque<std::pair<int, std::vector<int>>> tableAnswers;  // button, rows chosen
     std::vector<TableDialog> tableDialogs;
     std::u16string noDisplayMessage;
@@ -111,6 +118,9 @@ QWidget* FrontWindow();
 
 // The top-level widget of a window; nullptr when none (qt_windows.cpp).
 QWidget* WindowOf(int window);
+// The window a dialog belongs to: the program's active window, or else its
+// visible window opened last (qt_dialogs.cpp).
+QWidget* FrontWindow();
 
 // The entry of a widget that still exists; nullptr when none (qt_widgets.cpp).
 WidgetEntry* EntryOf(int number);

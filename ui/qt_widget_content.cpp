@@ -152,6 +152,12 @@ std::u16string GetItemText(int list, int row, int column)
     return model->cellText(row, column);
 }
 
+void SetItemText(int list, int row, const std::u16string& text)
+{
+    if (ContactListModel* model = ModelOf(list))
+        model->setRowText(row, text);
+}
+
 std::uint64_t GetItemKey(int list, int row)
 {
     ContactListModel* model = ModelOf(list);

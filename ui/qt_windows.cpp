@@ -221,6 +221,8 @@ void ResetForTests()
     s.fileDialogs.clear();
     s.questionAnswers.clear();
     s.questions.clear();
+    s.contactFormAnswers.clear();
+    s.contactDialogs.clear();
     s.tableAnswers.clear();
     s.tableDialogs.clear();
 }

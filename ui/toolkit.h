@@ -161,6 +161,41 @@ std::uint64_t GetItemKey(int list, int row);
 void ShowRow(int list, int row);
 int GetState(int checkBox);
 void SetState(int checkBox, int state);
+// List: replaces a row's column texts (joined by line feeds, as for
+// AddItem); its key, tick and mark stay.
+void SetItemText(int list, int row, const std::u16string& text);
+// List: the row with the keyboard focus mark, which Return acts on; -1 when
+// there is none (or it is not shown).
+int CurrentRow(int list);
+
+// Row activation: a double click on a row (not on its check box), or Return
+// or Enter on the list while the row with the focus mark is marked, queues a
+// widget event of number event (in the list's window); ActivatedRow then
+// tells the row, -1 when it is gone since.
+void SetRowActivationEvent(int list, int event);
+int ActivatedRow(int list);
+
+// Filtering: the list shows only the rows whose text in one of columns
+// holds text, both compared without regard to case and blanks; a text of
+// nothing but digits and the signs of a telephone number ("+49 (30) 12-34")
+// matches by its digits alone the digits of a column ("030/1234" holds
+// "301"). The empty text shows every row. Row numbers, counts, texts and
+// states keep addressing every row, shown or not; a row the filter hides
+// loses its mark but keeps its tick. Rows added later are shown when they
+// pass the filter; a row whose text is replaced stays as it is until the
+// filter is set again. The first call for a list's columns readies its rows
+// for them, the empty text included: the first key costs no more than the
+// next.
+void FilterRows(int list, const std::u16string& text, const std::vector<int>& columns);
+int CountShownRows(int list);
+
+// Find field: a text field (number field) and a label (number label) laid
+// over the top right corner of list, hidden until Ctrl+F is pressed while
+// the keyboard focus is on the list or beside it in the same container (or
+// window). Opening it and each edit queue a widget event of field. Escape
+// empties and hides it, gives the list the focus and queues the event too;
+// Return and the down arrow go to the list.
+bool FindField(int field, int label, int list);
 
 // Context menus -----------------------------------------------------------------
 // An entry of a context menu: choosing it queues a widget event of its
@@ -262,5 +297,72 @@ const std::vector<RecordedQuestion>& RecordedQuestions();
 // keep everything but choose.
 void SetNextTableDialogAnswer(int button, const std::vector<int>& chosenRows = {});
 const std::vector<TableDialog>& RecordedTableDialogs();
+
+// The contact dialog ----------------------------------------------------------
+// A contact as the dialog shows it: plain texts and choices. The program
+// fills it, and reads it back after "OK".
+struct ContactForm {
+    struct Number {
+        std::u16string text;
+        int type = 0;  // index into numberTypes
+        bool main = false;  // "Hauptnummer"; the dialog keeps it on one number at most
+        std::u16string quickdial;
+        std::u16string vanity;
+        // Which number of the form as handed in this one is (the dialog
+        // keeps it through edits and removals); -1 for a number added in the
+        // dialog.
+        int source = -1;
+        bool operator==(const Number&) const = default;
+    };
+    struct Email {
+        std::u16string text;
+        int kind = 0;  // index into emailKinds
+        int source = -1;
+        bool operator==(const Email&) const = default;
+    };
+    std::u16string name;
+    bool vip = false;
+    std::vector<Number> numbers;
+    std::vector<Email> emails;
+    std::vector<std::u16string> numberTypes;  // the choices of a number's type
+    std::vector<std::u16string> emailKinds;   // the choices of an address's kind
+    int maxNumbers = 9;  // "Rufnummer hinzufügen" stops there
+    bool operator==(const ContactForm&) const = default;
+};
+
+// A message the check hands the dialog, shown beside the field it names.
+struct FormMessage {
+    enum class Field { Contact, Name, Number, Email };
+    Field field = Field::Contact;
+    int index = 0;  // of the number or address in the form
+    std::u16string text;
+    bool error = false;  // errors refuse "OK"
+    bool operator==(const FormMessage&) const = default;
+};
+using FormCheck = std::function<std::vector<FormMessage>(const ContactForm&)>;
+
+// A modal dialog of the front window with the form, "OK" and "Abbrechen":
+// name, VIP, the numbers (text, type, "Hauptnummer", quick-dial, vanity)
+// and the addresses (text, kind), each with "Entfernen", and buttons that
+// add a number or an address. check runs on the form as it stands after
+// every change; its messages show beside their fields, and "OK" is disabled
+// while one of them is an error. True for "OK", with form as the user left
+// it; false, with form unchanged, for "Abbrechen", Escape or the close box.
+bool ContactDialog(const std::u16string& title, ContactForm& form, const FormCheck& check);
+
+// The seam of the contact dialog: while answers are queued, or message
+// boxes are recorded, no dialog is shown. It is recorded and answered from
+// the queue: an answer is taken as the user's form after "OK", unless check
+// finds an error in it, which refuses it as the dialog's disabled "OK"
+// would; the empty queue and a queued cancel answer "Abbrechen".
+void SetNextContactFormAnswer(const ContactForm& answer);
+void SetNextContactFormCancel();
+struct RecordedContactDialog {
+    std::u16string title;
+    ContactForm shown;                  // as the program handed it in
+    std::vector<FormMessage> messages;  // check's messages about the answer (about shown when cancelled)
+    bool accepted = false;
+};
+const std::vector<RecordedContactDialog>& RecordedContactDialogs();
 
 }  // namespace ui

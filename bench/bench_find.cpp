@@ -1,0 +1,120 @@
+// Find field speed: a real list widget in an offscreen window with 100,000
+// rows, filtered key stroke by key stroke as a find field filters it (a
+// name, then a number typed with blanks and a slash, then emptied again).
+// Each stroke's time includes Qt showing the result (PollEvent). Prints the
+// time of opening the find field (which makes the rows' search texts), the
+// slowest stroke and their median (wall-clock time, and the processor time
+// of the thread, steadier on a busy machine); the goal is at most 50 ms a
+// stroke.
+// NW_BENCH_VERBOSE=1 prints every stroke.
+// Usage: bench_find [rows]
+#include "bench_support.h"
+#include "ui/toolkit.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr int Window = 0;
+constexpr int List = 15;
+constexpr double GoalSeconds = 0.050;
+
+std::u16string Ascii(const std::string& text) { return std::u16string(text.begin(), text.end()); }
+
+// Row texts as loading builds them: "\n" Nr "\n" ID "\n" Name "\n" Telefon.
+std::vector<std::u16string> MakeRows(int count)
+{
+    static const char16_t* const first[] = {u"Jürgen", u"Anna", u"Björn", u"Käthe", u"Özlem", u"Paul", u"Grete"};
+    static const char16_t* const last[] = {u"Müller", u"Schäfer", u"Weiß", u"Groß", u"Krüger", u"Böhm", u"Fuß"};
+    std::vector<std::u16string> rows;
+    rows.reserve(static_cast<std::size_t>(count));
+    unsigned state = 1;
+    auto next = [&state] {
+        state = state * 1103515245u + 12345u;
+        return (state >> 16) & 0x7FFF;
+    };
+    for (int i = 0; i < count; ++i) {
+        std::u16string row = u"\n" + Ascii(std::to_string(3 + i * 11)) + u" (1)\n" + Ascii(std::to_string(i + 1)) +
+                             u"\n" + first[next() % 7] + u" " + last[next() % 7] + u"\n";
+        const int numbers = 1 + static_cast<int>(next() % 3);
+        for (int k = 0; k < numbers; ++k) {
+            if (k)
+                row += u"  #  ";
+            row += u"0" + Ascii(std::to_string(30 + next() % 900)) + u" / " +
+                   Ascii(std::to_string(100000 + next() * 7 % 899999));
+        }
+        rows.push_back(std::move(row));
+    }
+    return rows;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    const int rowCount = argc > 1 && std::atoi(argv[1]) > 0 ? std::atoi(argv[1]) : 100000;
+    setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    if (!ui::Init(argc, argv)) {
+        std::fprintf(stderr, "the toolkit could not start\n");
+        return 1;
+    }
+    const bool ok = ui::OpenWindow(Window, 0, 0, 820, 920, u"bench", ui::WindowTitleBar, ui::NoWindow) &&
+                    ui::ListView(List, 10, 10, 798, 823, u"", 25,
+                                 ui::ListCheckBoxes | ui::ListMultiSelect | ui::ListShowSelectionAlways |
+                                     ui::ListGridLines | ui::ListFullRowSelect);
+    if (!ok) {
+        std::fprintf(stderr, "the list could not be made\n");
+        return 1;
+    }
+    ui::AddColumn(List, 1, u"Nr.", 65);
+    ui::AddColumn(List, 2, u"ID", 45);
+    ui::AddColumn(List, 3, u"Name", 230);
+    ui::AddColumn(List, 4, u"Telefon", 410);
+    for (const std::u16string& row : MakeRows(rowCount))
+        ui::AddItem(List, -1, row, 0);
+    while (ui::PollEvent() != ui::Event::None) {
+    }
+
+    // What the find field holds after each stroke.
+    std::vector<std::u16string> texts;
+    for (const std::u16string& typed : {std::u16string(u"müller"), std::u16string(u"030 / 12")}) {
+        for (std::size_t n = 1; n <= typed.size(); ++n)
+            texts.push_back(typed.substr(0, n));
+        for (std::size_t n = typed.size(); n-- > 0;)
+            texts.push_back(typed.substr(0, n));
+    }
+    const std::vector<int> columns = {2, 3, 4};
+    // Opening the find field (Ctrl+F) readies the rows.
+    nwbench::Timer opening;
+    ui::FilterRows(List, u"", columns);
+    ui::PollEvent();
+    const double opened = opening.seconds();
+    std::vector<double> strokes, cpu;
+    long long shown = 0;
+    for (std::size_t i = 0; i < texts.size(); ++i) {
+        nwbench::Timer timer;
+        nwbench::CpuTimer processor;
+        ui::FilterRows(List, texts[i], columns);
+        shown += ui::CountShownRows(List);
+        const double model = timer.seconds();
+        ui::PollEvent();
+        strokes.push_back(timer.seconds());
+        cpu.push_back(processor.seconds());
+        if (std::getenv("NW_BENCH_VERBOSE"))
+            std::printf("  stroke %2zu: %7d rows, %6.1f ms (filter %6.1f ms)\n", i + 1, ui::CountShownRows(List),
+                        timer.seconds() * 1000, model * 1000);
+    }
+    const double slowest = *std::max_element(strokes.begin(), strokes.end());
+    const double slowestCpu = *std::max_element(cpu.begin(), cpu.end());
+    std::printf("rows %d, strokes %zu (rows shown in all %lld)\n", rowCount, texts.size(), shown);
+    std::printf("opening the find field (makes the search texts) %8.1f ms\n", opened * 1000);
+    std::printf("key strokes: median %8.1f ms, slowest %8.1f ms (goal %.0f ms)\n",
+                nwbench::Median(strokes) * 1000, slowest * 1000, GoalSeconds * 1000);
+    std::printf("processor time a stroke: median %8.1f ms, slowest %8.1f ms\n", nwbench::Median(cpu) * 1000,
+                slowestCpu * 1000);
+    return slowest <= GoalSeconds ? 0 : 2;
+}
