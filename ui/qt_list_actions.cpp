@@ -34,6 +34,7 @@ protected:
         case Qt::Key_Escape:
             clear();
             bar_->hide();
+            list_->horizontalHeader()->setMinimumHeight(0);
             list_->setFocus(Qt::ShortcutFocusReason);
             PushEvent(Event::Widget, number_, window_);
             return;
@@ -155,6 +156,9 @@ bool FindField(int field, int label, int list)
         if (!bar->isVisible())
             PushEvent(Event::Widget, field, window);
         PlaceBar(bar, view);
+        // While the bar is open the column headers are as high as it is, so
+        // that it covers no row.
+        view->horizontalHeader()->setMinimumHeight(bar->height());
         bar->show();
         bar->raise();
         edit->setFocus(Qt::ShortcutFocusReason);
