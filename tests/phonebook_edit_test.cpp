@@ -262,6 +262,7 @@ TEST_F(PhonebookEdit, FindFiltersByIdNameAndNumberAndKeepsTicks)
         {"anna öz", {"ANNA Özdemir"}},
         {"ÖZDEMIR", {"ANNA Özdemir"}},
         {"straßenverein", {"Straßen Verein"}},
+        {"STRASSEN", {"Straßen Verein"}},
         {"12", {"Jürgen Müller", "ANNA Özdemir"}},  // ID 12, number 030 / 123 45-67
         {"1234567", {"Jürgen Müller"}},
         {"0211/556677", {"ANNA Özdemir"}},

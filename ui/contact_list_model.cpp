@@ -201,8 +201,12 @@ int ContactListModel::viewRow(int row) const
 
 void ContactListModel::AppendFolded(QString& out, QStringView text)
 {
+    // QChar folds one character to one: "ß" and "ẞ" get their full folding
+    // here, so that "Strasse" finds "Straße".
     for (QChar c : text)
-        if (!c.isSpace())
+        if (c == u'\u00DF' || c == u'\u1E9E')
+            out.append(QStringLiteral("ss"));
+        else if (!c.isSpace())
             out.append(c.toCaseFolded());
 }
 
