@@ -45,6 +45,8 @@ CommandRun SetUpCheck(CLI::App& command);
 CommandRun SetUpDupes(CLI::App& command);
 CommandRun SetUpDedupe(CLI::App& command);
 CommandRun SetUpConvert(CLI::App& command);
+CommandRun SetUpSet(CLI::App& command);
+CommandRun SetUpAdd(CLI::App& command);
 
 // The XML document number the commands work with, one at a time.
 constexpr int Document = 0;
