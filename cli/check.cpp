@@ -17,32 +17,6 @@ struct CheckOptions {
     bool json = false;
 };
 
-// "FILE: severity code Nr. Name: text", Nr. and Name only for a finding
-// about a contact, the name only when it has one.
-void PrintLines(const std::string& file, const std::vector<CheckFinding>& findings, const Io& io)
-{
-    std::string buffer;
-    for (const CheckFinding& f : findings) {
-        buffer += file;
-        buffer += ": ";
-        buffer += CheckSeverityId(f.severity());
-        buffer += ' ';
-        buffer += CheckCodeId(f.code);
-        if (f.contact) {
-            buffer += ' ';
-            AppendField(buffer, f.nr);
-            if (!f.name.empty()) {
-                buffer += ' ';
-                AppendField(buffer, f.name);
-            }
-        }
-        buffer += ": ";
-        AppendField(buffer, f.text);
-        buffer += '\n';
-    }
-    io.out << buffer;
-}
-
 // One object on one line, so that several files give one object per line.
 void PrintJson(const std::string& file, const std::vector<CheckFinding>& findings, const Io& io)
 {
@@ -81,7 +55,7 @@ int RunCheck(const CheckOptions& options, const Io& io)
         if (options.json)
             PrintJson(file, findings, io);
         else
-            PrintLines(file, findings, io);
+            PrintFindings(file, findings, io.out);
     }
     if (!io.out.flush()) {
         io.err << "Standardausgabe: kann nicht geschrieben werden\n";

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "cli/cli.h"
+#include "contacts/checks.h"
 #include "phonebook/book_file.h"
 
 namespace CLI {
@@ -44,6 +45,8 @@ CommandRun SetUpCheck(CLI::App& command);
 CommandRun SetUpDupes(CLI::App& command);
 CommandRun SetUpDedupe(CLI::App& command);
 CommandRun SetUpConvert(CLI::App& command);
+CommandRun SetUpSet(CLI::App& command);
+CommandRun SetUpAdd(CLI::App& command);
 
 // The XML document number the commands work with, one at a time.
 constexpr int Document = 0;
@@ -115,6 +118,11 @@ bool ReadBytesInput(const std::string& argument, std::string& bytes, const Io& i
 
 // Prints message boxes as lines "FILE: TITLE: TEXT", the text on one line.
 void PrintMessages(const std::string& file, const std::vector<BookMessage>& messages, const Io& io);
+
+// Findings as "check" prints them, one line each: "FILE: severity code Nr.
+// Name: text", Nr. and Name only for a finding about a contact that has
+// records, the name only when it has one.
+void PrintFindings(const std::string& file, const std::vector<CheckFinding>& findings, std::ostream& out);
 
 // Outputs -------------------------------------------------------------------
 

@@ -62,6 +62,33 @@ const std::vector<Command>& Commands()
          "  nummernwerk-cli convert Google.csv Telefonbuch.xml --name Privat\n"
          "  nummernwerk-cli convert Telefon.vcf - --format csv\n",
          SetUpConvert},
+        {"set", "Einen Kontakt ändern wie mit 'Bearbeiten…' und speichern wie 'Speichern'",
+         "NR ist die Nr. aus 'list'. Nur die angegebenen Felder ändern sich: --number ersetzt\n"
+         "alle Rufnummern (die erste wird Hauptnummer), --email alle E-Mail-Adressen. Eine\n"
+         "Rufnummer oder Adresse, die der Kontakt schon hat, behält Kurzwahl, Vanity-Nummer\n"
+         "und ID; was der Dialog nicht zeigt, bleibt, wie es ist. Geprüft wird wie im Dialog:\n"
+         "Befunde stehen auf der Fehlerausgabe wie bei 'check'. Bei einem Fehler (mehr als 9\n"
+         "Rufnummern, eine Kurzwahl oder Vanity-Nummer eines anderen Kontakts, Zeichen, die\n"
+         "XML nicht fassen kann) wird nichts geschrieben: Exit-Status 4.\n\n"
+         "TYP: home, mobile, work, fax_work, intern, memo, other oder Privat, Mobil,\n"
+         "Geschäftlich, 'Fax geschäftlich', Intern, Notiz, Sonstige (gleich, ob groß oder\n"
+         "klein geschrieben). ART: private, work, other oder Privat, Geschäftlich,\n"
+         "Sonstige; ohne ART behält eine Adresse ihre Art, eine neue wird private.\n\n"
+         "Beispiele:\n"
+         "  nummernwerk-cli set Telefonbuch.xml 14 --name 'Käthe Schäfer' -o Neu.xml\n"
+         "  nummernwerk-cli set Telefonbuch.xml 14 --number 'Mobil:0170 1234567' \\\n"
+         "      --number 'Privat:089 5550103' --email arbeit@example.de --vip -o Neu.xml\n",
+         SetUpSet},
+        {"add", "Einen Kontakt anhängen wie mit 'Neuer Kontakt…' und speichern wie 'Speichern'",
+         "Der Kontakt kommt ans Ende des Telefonbuchs, so wie die FRITZ!Box einen schreibt,\n"
+         "mit der nächsten freien uniqueid; die erste Rufnummer wird Hauptnummer. Geprüft\n"
+         "wird wie bei 'set': bei einem Fehler wird nichts geschrieben, Exit-Status 4.\n"
+         "TYP und ART wie bei 'set'.\n\n"
+         "Beispiele:\n"
+         "  nummernwerk-cli add Telefonbuch.xml --name 'Erika Muster' \\\n"
+         "      --number 'mobile:0170 7654321' --number 'work:030 5550199' -o Neu.xml\n"
+         "  nummernwerk-cli add Telefonbuch.xml --name Pizza --number 'home:030 5550111' -o - | less\n",
+         SetUpAdd},
     };
     return commands;
 }

@@ -219,6 +219,30 @@ Input ReadInput(const std::string& argument, const std::u16string& suffix, const
     return input;
 }
 
+void PrintFindings(const std::string& file, const std::vector<CheckFinding>& findings, std::ostream& out)
+{
+    std::string buffer;
+    for (const CheckFinding& f : findings) {
+        buffer += file;
+        buffer += ": ";
+        buffer += CheckSeverityId(f.severity());
+        buffer += ' ';
+        buffer += CheckCodeId(f.code);
+        if (f.contact) {
+            buffer += ' ';
+            AppendField(buffer, f.nr);
+            if (!f.name.empty()) {
+                buffer += ' ';
+                AppendField(buffer, f.name);
+            }
+        }
+        buffer += ": ";
+        AppendField(buffer, f.text);
+        buffer += '\n';
+    }
+    out << buffer;
+}
+
 // Outputs --------------------------------------------------------------------------
 
 bool IsStandardOutput(const std::string& output)

@@ -10,7 +10,7 @@ book=$2
 work=$3
 mkdir -p "$work"
 copy="$work/buch.xml"
-for command in list format merge check dupes dedupe convert; do
+for command in list format merge check dupes dedupe convert set add; do
   cp "$book" "$copy"
   case $command in
     list) "$tool" list "$copy" >>"$copy" 2>/dev/null ;;
@@ -20,6 +20,8 @@ for command in list format merge check dupes dedupe convert; do
     dupes) "$tool" dupes "$copy" >>"$copy" 2>/dev/null ;;
     dedupe) "$tool" dedupe "$copy" -o - >>"$copy" 2>/dev/null ;;
     convert) "$tool" convert "$copy" - --format vcf >>"$copy" 2>/dev/null ;;
+    set) "$tool" set "$copy" "$("$tool" list "$copy" | sed -n '2s/\t.*//p')" --vip -o - >>"$copy" 2>/dev/null ;;
+    add) "$tool" add "$copy" --name Neu -o - >>"$copy" 2>/dev/null ;;
   esac
   status=$?
   [ "$status" = 2 ] || { echo "FAIL: $command ended with status $status"; exit 1; }

@@ -7,12 +7,15 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <numeric>
+#include <optional>
 #include <sstream>
 
 #include "base/atomic_file.h"
 #include "cli/cli.h"
 #include "contacts/checks.h"
 #include "contacts/duplicates.h"
+#include "contacts/edit.h"
 #include "contacts/exchange.h"
 #include "contacts/merge.h"
 #include "phonebook/book_file.h"
@@ -30,6 +33,9 @@ struct ToolRun {
     std::string out, err;
 };
 
+// The time a changed contact's mod_time gets in every run.
+constexpr std::int64_t Now = 1700000000;
+
 ToolRun Tool(const std::vector<std::string>& args, bool terminal = false)
 {
     std::vector<const char*> argv{"nummernwerk-cli"};
@@ -37,7 +43,7 @@ ToolRun Tool(const std::vector<std::string>& args, bool terminal = false)
         argv.push_back(a.c_str());
     std::ostringstream out, err;
     const int status =
-        cli::Run(static_cast<int>(argv.size()), argv.data(), {out, err, terminal, std::chrono::milliseconds(0)});
+        cli::Run(static_cast<int>(argv.size()), argv.data(), {out, err, terminal, std::chrono::milliseconds(0), Now});
     return {status, out.str(), err.str()};
 }
 
@@ -284,6 +290,22 @@ TEST_F(CliTool, ExitStatusesErrorLinesAndInputsNeverWritten)
         {{"convert", at("gut.xml"), "-"}, cli::UsageError, "nummernwerk-cli: "},
         {{"convert", at("gut.xml"), "-", "--format", "pdf"}, cli::UsageError, "nummernwerk-cli: "},
         {{"convert", at("gut.xml"), at("fehlt/aus.xml")}, cli::OutputFailed, at("fehlt/aus.xml") + cannotWrite},
+        {{"set", at("gut.xml"), "99", "--name", "X", "-o", at("aus.xml")}, cli::UsageError, "nummernwerk-cli: "},
+        {{"set", at("gut.xml"), "2", "--number", "fon:030 1", "-o", at("aus.xml")}, cli::UsageError, "nummernwerk-cli: "},
+        {{"add", at("gut.xml"), "--name", "X", "--number", "030 1", "-o", at("aus.xml")}, cli::UsageError,
+         "nummernwerk-cli: "},
+        {{"add", at("gut.xml"), "--name", "X", "--email", "privt:x@y.de", "-o", at("aus.xml")}, cli::UsageError,
+         "nummernwerk-cli: "},
+        {{"set", at("gut.xml"), "2", "--vip", "--no-vip", "-o", at("aus.xml")}, cli::UsageError, "nummernwerk-cli: "},
+        {{"add", at("gut.xml"), "-o", at("aus.xml")}, cli::UsageError, "nummernwerk-cli: "},
+        {{"set", at("gut.xml"), "2", "--vip", "-o", at("verweis.xml")}, cli::UsageError, "nummernwerk-cli: "},
+        {{"add", at("kaputt.xml"), "--name", "X", "-o", at("aus.xml")}, cli::InputFailed, at("kaputt.xml") + ":1:"},
+        {{"set", at("gut.xml"), "2", "--name", "A\x01", "-o", at("aus.xml")}, cli::ErrorsFound,
+         at("gut.xml") + ": error control-characters 2 "},
+        {{"add", at("gut.xml"), "--name", "Viele", "--number", "home:1", "--number", "home:2", "--number", "home:3",
+          "--number", "home:4", "--number", "home:5", "--number", "home:6", "--number", "home:7", "--number", "home:8",
+          "--number", "home:9", "--number", "home:10", "-o", at("aus.xml")},
+         cli::ErrorsFound, at("gut.xml") + ": error too-many-numbers: "},
         {{"--help"}, cli::Done, ""},
         {{"merge", "--help"}, cli::Done, ""},
         {{"--version"}, cli::Done, ""},
@@ -308,7 +330,7 @@ TEST_F(CliTool, ExitStatusesErrorLinesAndInputsNeverWritten)
     EXPECT_EQ(Tool({"--version"}).out, std::string("nummernwerk-cli ") + NW_VERSION + "\n");
     // The help lists every command with its own help.
     const std::string help = Tool({"--help"}).out;
-    for (const char* command : {"list", "format", "merge", "check", "dupes", "dedupe", "convert"}) {
+    for (const char* command : {"list", "format", "merge", "check", "dupes", "dedupe", "convert", "set", "add"}) {
         EXPECT_NE(help.find(std::string("\n  ") + command + " "), std::string::npos) << command;
         EXPECT_NE(Tool({command, "--help"}).out.find(std::string("nummernwerk-cli ") + command), std::string::npos);
     }
@@ -508,6 +530,149 @@ TEST_F(CliTool, CheckDupesDedupeAndConvertGiveWhatTheLibraryGives)
     EXPECT_GT(merged, 0u);
     EXPECT_GT(refused, 0u);
     EXPECT_GT(conflicts, 0u);
+}
+
+// One change of a contact: the options and what they mean for its fields;
+// no options for a contact it does not suit.
+using Args = std::optional<std::vector<std::string>>;
+struct ContactEdit {
+    Args (*options)(const Contact& before);
+    void (*change)(Contact& fields);
+};
+
+ContactNumber NewNumber(std::u16string text, std::u16string_view type, std::u16string prio = u"")
+{
+    ContactNumber n;
+    n.text = text;
+    n.type = type;
+    n.prio = std::move(prio);
+    return n;
+}
+
+ContactEmail NewEmail(std::u16string text, std::u16string_view classifier)
+{
+    ContactEmail e;
+    e.text = text;
+    e.classifier = classifier;
+    return e;
+}
+
+const ContactEdit ContactEdits[] = {
+    {[](const Contact&) -> Args { return std::vector<std::string>{}; }, [](Contact&) {}},
+    {[](const Contact&) -> Args { return std::vector<std::string>{"--name", "Änne Ü. <&>", "--vip"}; },
+     [](Contact& f) {
+         f.name = u"Änne Ü. <&>";
+         f.vip = true;
+     }},
+    {[](const Contact&) -> Args { return std::vector<std::string>{"--name", "", "--no-vip"}; },
+     [](Contact& f) {
+         f.name = u"";
+         f.vip = false;
+     }},
+    // New numbers by the router's value and by the window's word.
+    {[](const Contact&) -> Args {
+         return std::vector<std::string>{"--number", "MOBIL:0170 1", "--number", "fax_work:030 2", "--number",
+                                         "fax geschäftlich:**9"};
+     },
+     [](Contact& f) {
+         f.numbers = {NewNumber(u"0170 1", NumberType::Mobile, u"1"), NewNumber(u"030 2", NumberType::FaxWork),
+                      NewNumber(u"**9", NumberType::FaxWork)};
+     }},
+    // The numbers the contact holds, last first, each as "Sonstige": they
+    // keep their records; the first given becomes the main number. (Numbers
+    // of the same text would keep their order.)
+    {[](const Contact& before) -> Args {
+         std::vector<std::string> args;
+         for (auto n = before.numbers.rbegin(); n != before.numbers.rend(); ++n) {
+             if (std::find(args.begin(), args.end(), "Sonstige:" + U8(n->text.view())) != args.end())
+                 return std::nullopt;
+             args.insert(args.end(), {"--number", "Sonstige:" + U8(n->text.view())});
+         }
+         return args;
+     },
+     [](Contact& f) {
+         std::reverse(f.numbers.begin(), f.numbers.end());
+         for (ContactNumber& n : f.numbers) {
+             n.type = NumberType::Other;
+             n.prio = &n == &f.numbers.front() ? u"1" : n.prio == u"1" ? u"0" : n.prio;
+         }
+     }},
+    {[](const Contact&) -> Args {
+         return std::vector<std::string>{"--email", "Geschäftlich:a@b.de", "--email", "d@e.de", "--email", "OTHER:f"};
+     },
+     [](Contact& f) {
+         f.emails = {NewEmail(u"a@b.de", u"work"), NewEmail(u"d@e.de", u"private"), NewEmail(u"f", u"other")};
+     }},
+};
+
+TEST_F(CliTool, SetAndAddWriteWhatTheDialogsRulesWrite)
+{
+    nwtest::WriteFileBytes(dir / "probe.xml", TroubledBook());
+    std::vector<fs::path> files;
+    AddFiles(files, NW_EXAMPLES_DIR);
+    AddFiles(files, nwtest::SharedTestData() / "real");
+    files.push_back(dir / "probe.xml");
+    std::size_t changed = 0, refused = 0;
+    for (const fs::path& source : files) {
+        const fs::path file = source == dir / "probe.xml" ? source : Place(source, "buch.xml");
+        const std::string path = file.string(), out = (dir / "werkzeug.xml").string();
+        const ReadPhonebook book = Read(file);
+        if (!book.opened || book.status != 0)
+            continue;
+        const std::vector<RecordList::Node*> contacts = ContactNodes(book.records);
+        // set on each contact with each edit; add with each edit's fields.
+        for (std::size_t c = 0; c <= contacts.size(); ++c) {
+            for (const ContactEdit& edit : ContactEdits) {
+                ReadPhonebook panel = Read(file);
+                RecordList::Node* contact = c < contacts.size() ? ContactNodes(panel.records)[c] : nullptr;
+                Contact fields;
+                if (contact)
+                    ReadContact(contact, fields);
+                Args options = edit.options(fields);
+                if (!options)
+                    continue;
+                std::vector<std::string>& args = *options;
+                const auto has = [&args](const char* option) {
+                    return std::find(args.begin(), args.end(), option) != args.end();
+                };
+                if (!contact && (args.empty() || has("--no-vip")))
+                    continue;
+                if (!contact && !has("--name")) {
+                    args.insert(args.end(), {"--name", "Neu"});
+                    fields.name = u"Neu";
+                }
+                const std::vector<std::string> head =
+                    contact ? std::vector<std::string>{"set", path, U8(contact->record.nr.view())}
+                            : std::vector<std::string>{"add", path};
+                args.insert(args.begin(), head.begin(), head.end());
+                args.insert(args.end(), {"-o", out});
+                SCOPED_TRACE(Blanked(std::accumulate(args.begin(), args.end(), std::string(),
+                                                     [](std::string a, const std::string& b) { return a + b + ' '; })));
+                edit.change(fields);
+
+                const std::vector<CheckFinding> findings = CheckContact(fields, CheckIndex(panel.records));
+                const bool refuses = RefusesChange(findings);
+                fs::remove(out);
+                const ToolRun run = Tool(args);
+                EXPECT_EQ(run.status, refuses ? cli::ErrorsFound : cli::Done) << run.err;
+                EXPECT_EQ(Lines(run.err).size(), panel.messages.size() + findings.size() + refuses) << run.err;
+                if (refuses) {
+                    EXPECT_FALSE(fs::exists(out));
+                    ++refused;
+                    continue;
+                }
+                if (contact)
+                    ApplyContactEdit(panel.records, fields, Now);
+                else
+                    AddContactToBook(panel.records, fields, Now, u"");
+                EXPECT_EQ(ReadFileBytes(out), Saved(panel.records, panel.phonebookName, dir / "fenster.xml"));
+                ++changed;
+            }
+        }
+        EXPECT_EQ(ReadFileBytes(file), source == file ? TroubledBook() : ReadFileBytes(source));
+    }
+    EXPECT_GT(changed, 100u);
+    EXPECT_GT(refused, 0u);
 }
 
 TEST_F(CliTool, ConvertReadsWhatPhonesAndMailProgramsWrite)
