@@ -42,7 +42,7 @@ std::u16string ExecutableDirectory();
 void StartUp(std::optional<std::u16string> programDirectory = std::nullopt);
 // Writes the settings file, frees the fonts and closes both windows.
 void ShutDown();
-// Releases the record lists, the XML library and the toolkit.
+// Ends the toolkit, right before the process ends.
 void TearDown();
 // The whole program; the exit code is 0, or 1 when there is no display.
 int Run();

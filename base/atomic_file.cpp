@@ -199,14 +199,15 @@ bool AtomicFile::Write(const void* data, std::size_t size)
     return true;
 }
 
-bool AtomicFile::Commit()
+bool AtomicFile::Commit(Durability durability)
 {
     if (fd_ < 0)
         return false;
     if (!Put(buffer_.data(), buffer_.size()))
         return false;
     buffer_.clear();
-    if (FaultAt(FileWriteStep::Sync) || ::fsync(fd_) != 0)
+    const bool sync = durability == Durability::OnDisk;
+    if (sync && (FaultAt(FileWriteStep::Sync) || ::fsync(fd_) != 0))
         return Fail(errno);
     const int fd = fd_;
     fd_ = -1;
@@ -215,7 +216,8 @@ bool AtomicFile::Commit()
     if (FaultAt(FileWriteStep::Rename) || ::rename(temporary_.c_str(), target_.c_str()) != 0)
         return Fail(errno);
     temporary_.clear();
-    SyncDirectory(DirectoryOf(target_));
+    if (sync)
+        SyncDirectory(DirectoryOf(target_));
     return true;
 }
 

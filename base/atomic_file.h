@@ -23,6 +23,13 @@
 // The steps of a write, as the failure seam names them.
 enum class FileWriteStep { None, Create, Write, Sync, Rename };
 
+// Whether a commit waits until the bytes are on the disk. Without, the
+// file takes the target's place as soon as every byte is handed to the
+// system: a crash of the system may then leave the target with the new
+// name but not all of its bytes. Only for a file made anew whenever it is
+// wanted (the formatted copy a load writes beside the phonebook).
+enum class Durability { OnDisk, Handed };
+
 class AtomicFile {
 public:
     AtomicFile() = default;
@@ -42,7 +49,7 @@ public:
     // Writes what is still buffered, flushes it to the disk and puts the
     // file in place of the target. true when the target now holds exactly
     // the written bytes.
-    bool Commit();
+    bool Commit(Durability durability = Durability::OnDisk);
     // Drops the temporary file; the target stays as it was.
     void Abort();
 

@@ -6,6 +6,7 @@
 // Processor time of this thread; each run's time over the reference parse
 // made just before it, the median of the runs. Below, the time per contact.
 // Usage: bench_check [--only N]
+#include "bench_core.h"
 #include "bench_support.h"
 #include "base/text.h"
 #include "contacts/checks.h"
@@ -21,20 +22,9 @@
 namespace {
 
 using nwbench::CpuTimer;
+using nwbench::LoadRecords;
 
 constexpr int Runs = 7;
-
-RecordList Load(const std::string& path)
-{
-    RecordList records;
-    std::u16string name;
-    if (!XmlLoadFile(0, Utf8ToUtf16(path)) || XmlStatus(0) != 0)
-        std::fprintf(stderr, "cannot load %s\n", path.c_str());
-    XmlFormat(0, XmlFormatCutLineBreaks | XmlFormatCollapseLineBreaks | XmlFormatCollapseBlanks);
-    FlattenDocument(XmlMainNode(0), u" (1)", records, name, {});
-    XmlFreeDocument(0);
-    return records;
-}
 
 struct Figures {
     double mb = 0, expat = 1e9, check = 1e9;
@@ -49,7 +39,7 @@ Figures Measure(int contacts, const std::string& folder)
     const std::string bytes = nwbench::GeneratePhonebook(contacts);
     f.mb = static_cast<double>(bytes.size()) / 1e6;
     nwbench::WriteFile(path, bytes);
-    const RecordList records = Load(path);
+    const RecordList records = LoadRecords(path);
 
     double reference = 0;
     const auto parse = [&] {
@@ -86,17 +76,12 @@ Figures Measure(int contacts, const std::string& folder)
 
 int main(int argc, char** argv)
 {
-    std::setvbuf(stdout, nullptr, _IOLBF, 0);
-    XmlLibraryInit();
-    const std::string folder = (std::filesystem::temp_directory_path() / "nw-bench-check").string();
-    std::filesystem::create_directories(folder);
-    std::vector<int> sizes{10000, 100000};
-    if (argc == 3 && std::string(argv[1]) == "--only")
-        sizes = {std::atoi(argv[2])};
+    const nwbench::Run run = nwbench::StartRun("nw-bench-check", argc, argv);
+    const std::string& folder = run.folder;
 
     std::printf("%9s %7s %8s | %8s %8s | %8s %7s | %8s\n", "contacts", "MB", "expat s", "check", "index", "check s",
                 "us/c", "findings");
-    for (int contacts : sizes) {
+    for (int contacts : run.sizes) {
         const Figures f = Measure(contacts, folder);
         std::printf("%9d %7.1f %8.4f | %7.2fx %7.2fx | %8.4f %7.3f | %8zu\n", contacts, f.mb, f.expat,
                     nwbench::Median(f.checkRatios), nwbench::Median(f.indexRatios), f.check, f.check / contacts * 1e6,

@@ -14,6 +14,7 @@
 // Usage: bench_convert [--only N]
 #include "base/atomic_file.h"
 #include "base/text.h"
+#include "bench_core.h"
 #include "bench_support.h"
 #include "contacts/exchange.h"
 #include "phonebook/core.h"
@@ -31,6 +32,7 @@
 namespace {
 
 using nwbench::CpuTimer;
+using nwbench::LoadRecords;
 
 constexpr int Runs = 5;
 
@@ -40,18 +42,6 @@ std::string ReadBytes(const std::string& path)
     std::ostringstream out;
     out << in.rdbuf();
     return out.str();
-}
-
-RecordList Load(const std::string& path)
-{
-    RecordList records;
-    std::u16string name;
-    if (!XmlLoadFile(0, Utf8ToUtf16(path)) || XmlStatus(0) != 0)
-        std::fprintf(stderr, "cannot load %s\n", path.c_str());
-    XmlFormat(0, XmlFormatCutLineBreaks | XmlFormatCollapseLineBreaks | XmlFormatCollapseBlanks);
-    FlattenDocument(XmlMainNode(0), u" (1)", records, name, {});
-    XmlFreeDocument(0);
-    return records;
 }
 
 void Save(const RecordList& records, const std::string& path)
@@ -99,14 +89,14 @@ Figures Measure(int contacts, const std::string& folder)
     const std::string files[] = {folder + "/book.vcf", folder + "/book.csv"};
     // One untimed round, so that first allocations weigh on no run.
     nwbench::BareExpatParse(xml);
-    Load(xml);
+    LoadRecords(xml);
 
     for (int run = 0; run < Runs; ++run) {
         for (int k = 0; k < 2; ++k) {
             Direction& out = f.out[k];
             parse();
             CpuTimer t, total;
-            const RecordList records = Load(xml);
+            const RecordList records = LoadRecords(xml);
             out.steps[0] = std::min(out.steps[0], t.seconds());
             t.restart();
             const std::string bytes = ExportContacts(formats[k], ContactNodes(records));
@@ -142,17 +132,12 @@ Figures Measure(int contacts, const std::string& folder)
 
 int main(int argc, char** argv)
 {
-    std::setvbuf(stdout, nullptr, _IOLBF, 0);
-    XmlLibraryInit();
-    const std::string folder = (std::filesystem::temp_directory_path() / "nw-bench-convert").string();
-    std::filesystem::create_directories(folder);
-    std::vector<int> sizes{10000, 100000};
-    if (argc == 3 && std::string(argv[1]) == "--only")
-        sizes = {std::atoi(argv[2])};
+    const nwbench::Run run = nwbench::StartRun("nw-bench-convert", argc, argv);
+    const std::string& folder = run.folder;
 
     std::printf("%9s %6s %8s | %8s %8s %8s | %8s %8s %8s\n", "contacts", "MB", "expat s", "xml>vcf", "vcf>xml",
                 "+save", "xml>csv", "csv>xml", "+save");
-    for (int contacts : sizes) {
+    for (int contacts : run.sizes) {
         const Figures f = Measure(contacts, folder);
         using nwbench::Median;
         std::printf("%9d %6.1f %8.4f | %7.2fx %7.2fx %7.2fx | %7.2fx %7.2fx %7.2fx\n", contacts, f.mb, f.expat,

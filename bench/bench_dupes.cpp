@@ -8,6 +8,7 @@
 // made just before it, the median of the runs. Below, the time per contact
 // and how much of the work reached libphonenumber.
 // Usage: bench_dupes [--only N]
+#include "bench_core.h"
 #include "bench_support.h"
 #include "contacts/duplicates.h"
 #include "contacts/keys.h"
@@ -25,20 +26,9 @@
 namespace {
 
 using nwbench::CpuTimer;
+using nwbench::LoadRecords;
 
 constexpr int Runs = 5;
-
-RecordList Load(const std::string& path)
-{
-    RecordList records;
-    std::u16string name;
-    if (!XmlLoadFile(0, Utf8ToUtf16(path)) || XmlStatus(0) != 0)
-        std::fprintf(stderr, "cannot load %s\n", path.c_str());
-    XmlFormat(0, XmlFormatCutLineBreaks | XmlFormatCollapseLineBreaks | XmlFormatCollapseBlanks);
-    FlattenDocument(XmlMainNode(0), u" (1)", records, name, {});
-    XmlFreeDocument(0);
-    return records;
-}
 
 struct Figures {
     double mb = 0, expat = 1e9, dupes = 1e9;
@@ -53,7 +43,7 @@ Figures Measure(int contacts, const std::string& folder)
     const std::string bytes = nwbench::GenerateDuplicatePhonebook(contacts);
     f.mb = static_cast<double>(bytes.size()) / 1e6;
     nwbench::WriteFile(path, bytes);
-    const RecordList records = Load(path);
+    const RecordList records = LoadRecords(path);
 
     double reference = 0;
     const auto parse = [&] {
@@ -113,18 +103,13 @@ Figures Measure(int contacts, const std::string& folder)
 
 int main(int argc, char** argv)
 {
-    std::setvbuf(stdout, nullptr, _IOLBF, 0);
-    XmlLibraryInit();
-    const std::string folder = (std::filesystem::temp_directory_path() / "nw-bench-dupes").string();
-    std::filesystem::create_directories(folder);
-    std::vector<int> sizes{10000, 100000};
-    if (argc == 3 && std::string(argv[1]) == "--only")
-        sizes = {std::atoi(argv[2])};
+    const nwbench::Run run = nwbench::StartRun("nw-bench-dupes", argc, argv);
+    const std::string& folder = run.folder;
 
     std::printf("%9s %7s %8s | %8s %8s %8s | %8s %7s | %21s %7s %7s %8s\n", "contacts", "MB", "expat s", "dupes",
                 "ticks", "dedupe", "dupes s", "us/c", "groups same/num/name", "ticked", "merged", "libphon");
     std::vector<double> perContact;
-    for (int contacts : sizes) {
+    for (int contacts : run.sizes) {
         const Figures f = Measure(contacts, folder);
         const double us = f.dupes / contacts * 1e6;
         perContact.push_back(us);

@@ -182,6 +182,9 @@ void RecordText::Free(Block* block) noexcept
 }
 
 
+// Every record of a phonebook is a node: the size counts (see Node).
+static_assert(sizeof(void*) != 8 || sizeof(RecordList::Node) == 56);
+
 void* RecordList::Node::operator new(std::size_t size)
 {
     if (!NW_POOLED)

@@ -4,6 +4,8 @@
 #include "contacts/contact.h"
 
 #include <algorithm>
+#include <cstring>
+#include <memory>
 #include <unordered_map>
 #include <utility>
 
@@ -44,6 +46,59 @@ private:
     Entry slots_[Slots];
 };
 
+// Attribute texts and element texts repeat all through a phonebook: the same
+// number types, categories and dates in contact after contact. Equal texts
+// met close together share one buffer, found by their content's hash; a
+// text that is not there yet replaces what its slot held.
+class TextCache {
+public:
+    const RecordText& Get(std::u16string_view text)
+    {
+        if (text.size() > LongestKept) {
+            scratch_ = text;
+            return scratch_;
+        }
+        const std::uint64_t hash = Hash(text);
+        Entry& e = slots_[hash & (Slots - 1)];
+        if (e.hash != hash || e.text.view() != text) {
+            e.hash = hash;
+            e.text = text;
+        }
+        return e.text;
+    }
+
+private:
+    // Eight bytes at a time: the texts are short, and a collision costs only
+    // a text made anew.
+    static std::uint64_t Hash(std::u16string_view text)
+    {
+        constexpr std::uint64_t Mix = 0x9E3779B97F4A7C15ull;
+        std::uint64_t hash = text.size() * Mix;
+        const char* p = reinterpret_cast<const char*>(text.data());
+        std::size_t bytes = text.size() * sizeof(char16_t);
+        for (; bytes >= 8; bytes -= 8, p += 8) {
+            std::uint64_t word;
+            std::memcpy(&word, p, 8);
+            hash = (hash ^ word) * Mix;
+        }
+        if (bytes > 0) {
+            std::uint64_t word = 0;
+            std::memcpy(&word, p, bytes);
+            hash = (hash ^ word) * Mix;
+        }
+        return hash ^ (hash >> 29);
+    }
+
+    struct Entry {
+        std::uint64_t hash = 0;
+        RecordText text;
+    };
+    static constexpr std::size_t LongestKept = 64;
+    static constexpr std::size_t Slots = 1024;
+    Entry slots_[Slots];
+    RecordText scratch_;
+};
+
 }  // namespace
 
 FlattenResult FlattenDocument(XmlNode* main, const std::u16string& suffix, RecordList& out,
@@ -57,6 +112,8 @@ FlattenResult FlattenDocument(XmlNode* main, const std::u16string& suffix, Recor
     long long counter = -1;
     std::u16string buffer;  // nr and attribute texts are made here first
     NameCache names;
+    // On the heap: its slots are too many for the stack of a small thread.
+    const auto texts = std::make_unique<TextCache>();
     XmlNode* node = main;
     while (node) {
         XmlNode* child = nullptr;
@@ -87,9 +144,10 @@ FlattenResult FlattenDocument(XmlNode* main, const std::u16string& suffix, Recor
                     if (isPhonebook && name == u"name")
                         phonebookName.assign(value);
                 }
-                record.attributes = buffer;
+                record.attributes = texts->Get(buffer);
             }
-            record.text = XmlNodeTextView(node);
+            if (const std::u16string_view text = XmlNodeTextView(node); !text.empty())
+                record.text = texts->Get(text);
             ++result.elements;
             child = XmlFirstChild(node);
         } else {
@@ -281,6 +339,8 @@ public:
         if (!element)
             return nullptr;
         if (!attributes.empty()) {
+            // One "|" ends each field: room for as many attributes, no more.
+            XmlReserveAttributes(element, static_cast<int>(std::count(attributes.begin(), attributes.end(), u'|')));
             const bool isPhonebook = name == u"phonebook";
             // Looked at field by field only when the whole text holds a
             // character to leave out.

@@ -71,6 +71,20 @@ void ForEachContactRow(const RecordList& records, Visit visit)
         visit(contact, contact->record.nr.view(), id, name, std::u16string_view(telefon));
 }
 
+// The texts of the "number" records that count for the contact that starts
+// at contact (every one up to the next "contact" record), in list order:
+// the pieces that make the row's Telefon. Calls visit(text) for each.
+template <typename Visit>
+void ForEachContactNumber(const RecordList::Node* contact, Visit visit)
+{
+    if (!contact)
+        return;
+    for (const RecordList::Node* node = contact->next; node && node->record.name.view() != u"contact";
+         node = node->next)
+        if (node->record.name.view() == u"number")
+            visit(node->record.text.view());
+}
+
 // The list widget's text of a row: "\n" + nr + "\n" + id + "\n" + name + "\n" + telefon.
 std::u16string RowText(std::u16string_view nr, std::u16string_view id, std::u16string_view name,
                        std::u16string_view telefon);

@@ -1,11 +1,16 @@
 #include "phonebook/phonebook.h"
 
 #include <ctime>
+#include <optional>
+#include <system_error>
+#include <thread>
 #include <vector>
 
 #include "base/date.h"
+#include "base/heap_warmer.h"
 #include "base/path.h"
 #include "base/text.h"
+#include "phonebook/book_file.h"
 #include "phonebook/core.h"
 #include "phonebook/panel.h"
 #include "ui/toolkit.h"
@@ -14,9 +19,6 @@
 namespace {
 
 constexpr int Document = 0;
-// Information boxes shown one by one for the first ignored nodes of a load;
-// the rest are summed up in one further box.
-constexpr int SingleIgnoredNodeBoxes = 10;
 
 const std::u16string CountLabelPrefix = u" Anz.: ";
 
@@ -28,10 +30,13 @@ struct State {
     std::function<std::int64_t()> clock;
 };
 
+// Never destroyed: at the end of the process the system takes the panels'
+// records back at once, where destroying a large phonebook's million
+// records one by one would only delay the end.
 State& S()
 {
-    static State state;
-    return state;
+    static State* const state = new State;
+    return *state;
 }
 
 bool ValidPanel(int panel)
@@ -247,6 +252,41 @@ void SetClock(std::function<std::int64_t()> clock)
 
 // Loading ------------------------------------------------------------------------
 
+namespace {
+
+// Writes the formatted copy of the document that ReadPhonebookFile left
+// loaded, on a thread of its own while the panel is filled (or at once when
+// no thread can be had); Wait returns when it is written and the document
+// freed. Until then nothing else may use the XML library.
+class FormattedCopyWriter {
+public:
+    FormattedCopyWriter(int document, const std::u16string& source)
+    {
+        const auto write = [document, copy = FormattedCopyPath(source)] {
+            WriteFormattedCopy(document, {copy, {}, true});
+        };
+        try {
+            thread_ = std::thread(write);
+        } catch (const std::system_error&) {
+            write();
+        }
+    }
+    FormattedCopyWriter(const FormattedCopyWriter&) = delete;
+    FormattedCopyWriter& operator=(const FormattedCopyWriter&) = delete;
+    ~FormattedCopyWriter() { Wait(); }
+
+    void Wait()
+    {
+        if (thread_.joinable())
+            thread_.join();
+    }
+
+private:
+    std::thread thread_;
+};
+
+}  // namespace
+
 void LoadPhonebook(int panel)
 {
     if (!ValidPanel(panel))
@@ -265,43 +305,26 @@ void LoadPhonebook(int panel)
     PhonebookName() = u"Unbekannt";
     ScratchList().Clear();
 
-    if (!XmlLoadFile(Document, path)) {
-        ui::MessageBox(u"Fehlermeldung",
-                       u"  Das Telefonbuch kann nicht geöffnet werden.    \n\n  Datei:  " + FilePart(path) +
-                           u"    \n\n  Pfad:   " + DirectoryPart(path) + u"    ",
-                       ui::Icon::Error);
-    } else {
-        if (XmlStatus(Document) != 0) {
-            ui::MessageBox(u"Fehlermeldung",
-                           u"  Fehler in der XML-Datei.    \n\n  Zeile:\t" + DecimalText(XmlErrorLine(Document)) +
-                               u"    \n  Spalte:\t" + DecimalText(XmlErrorColumn(Document)) +
-                               u"    \n\n  Meldung:\n    " + XmlErrorMessage(Document) + u"    \n",
-                           ui::Icon::Warning);
-        }
-        XmlFormat(Document, XmlFormatCutLineBreaks | XmlFormatCollapseLineBreaks | XmlFormatCollapseBlanks);
+    ReadPhonebook book = ReadPhonebookFile(Document, path, Suffix(panel));
+    std::optional<FormattedCopyWriter> copy;
+    if (book.opened)
+        copy.emplace(Document, path);
+    ScratchList() = std::move(book.records);
+    PhonebookName() = std::move(book.phonebookName);
+    for (const BookMessage& message : book.messages)
+        ui::MessageBox(message.title, message.text, static_cast<ui::Icon>(message.icon));
 
-        if (XmlNode* main = XmlMainNode(Document)) {
-            long long ignored = 0;
-            FlattenDocument(main, Suffix(panel), ScratchList(), PhonebookName(), [&ignored](int kind) {
-                if (++ignored <= SingleIgnoredNodeBoxes)
-                    ui::MessageBox(u"Information", IgnoredNodeMessage(kind), ui::Icon::Information);
-            });
-            if (ignored > SingleIgnoredNodeBoxes)
-                ui::MessageBox(u"Information", FurtherIgnoredNodesMessage(ignored - SingleIgnoredNodeBoxes),
-                               ui::Icon::Information);
-        }
-
-        XmlFormat(Document, XmlFormatReformat, 3);
-        XmlSaveFile(Document, path + u"_Formatiert.xml");
-        XmlFreeDocument(Document);
-    }
-
+    // Pages for the panel's records and rows come ready from the other
+    // processor (a record and its row take some hundred bytes).
+    HeapWarmer warmer(ScratchList().Size() * 100);
     // The panel takes its copy of the scratch list before its rows are made,
     // so that each row's key can lead straight to the panel's own record.
     p.records.CopyFrom(ScratchList());
 
     const int list = Widget(panel, ContactListWidget);
     ui::ClearItems(list);
+    // A phonebook's contacts have some ten records each.
+    p.contactByKey.reserve(p.records.Size() / 8);
     std::u16string text;
     ForEachContactRow(p.records, [&](RecordList::Node* contact, std::u16string_view nr, std::u16string_view id,
                                      std::u16string_view name, std::u16string_view telefon) {
@@ -312,6 +335,8 @@ void LoadPhonebook(int panel)
     });
     ui::SetText(Widget(panel, NameFieldWidget), PhonebookName());
     SetCountLabel(panel);
+    if (copy)
+        copy->Wait();
 }
 
 // New phonebook ------------------------------------------------------------------
@@ -402,14 +427,8 @@ bool SavePhonebook(int panel)
         return false;  // nothing to write with
     PhonebookName() = ui::GetText(Widget(panel, NameFieldWidget));
     const std::u16string file = ui::GetText(Widget(panel, FileFieldWidget)) + u"_NEU.xml";
-    RebuildReport report;
-    bool saved = BuildPhonebookDocument(Document, p.records, PhonebookName(), &report) &&
-                 report.levels <= static_cast<std::size_t>(XmlMaxLoadDepth);
-    if (saved) {
-        XmlFormat(Document, XmlFormatReformat, 3);
-        XmlFormat(Document, XmlFormatLf, 3);
-        saved = XmlSaveFile(Document, file) != 0;
-    }
+    const WriteOutcome outcome = WritePhonebook(Document, p.records, PhonebookName(), ByteTarget::File(file));
+    const bool saved = outcome.written;
     if (saved)
         p.changed = false;
     // A document that lacks some of the records, or that would not load
@@ -419,8 +438,9 @@ bool SavePhonebook(int panel)
                        u"  Das Telefonbuch kann nicht gespeichert werden.    \n\n  Datei:  " + FilePart(file) +
                            u"    \n\n  Pfad:   " + DirectoryPart(file) + u"    ",
                        ui::Icon::Error);
-    } else if (!report.leftOut.empty()) {
-        ui::MessageBox(u"Information", LeftOutCharactersMessage(p.records, report.leftOut), ui::Icon::Information);
+    } else {
+        for (const BookMessage& message : outcome.messages)
+            ui::MessageBox(message.title, message.text, static_cast<ui::Icon>(message.icon));
     }
     return saved;
 }

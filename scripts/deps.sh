@@ -6,7 +6,8 @@ set -euo pipefail
 # the package's dependencies on their run-time libraries come from
 # dpkg-shlibdeps.
 want=(cmake g++ make pkg-config qt6-base-dev qt6-translations-l10n libgl-dev libexpat1-dev libphonenumber-dev
-  libicu-dev libabsl-dev fonts-liberation)
+  libicu-dev libabsl-dev fonts-liberation
+  libcli11-dev nlohmann-json3-dev scdoc)
 if [ "${1:-run}" = test ]; then
   want+=(libgtest-dev libbenchmark-dev clang libclang-rt-14-dev xvfb xauth xdotool x11-utils imagemagick dpkg-dev file appstream desktop-file-utils)
 fi

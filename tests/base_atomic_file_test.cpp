@@ -25,6 +25,7 @@ struct WriterCase {
     FileWriteFault fault;
     bool streamed;       // 4096-byte pieces through AtomicFile, else WriteFileAtomically
     const char* reason;  // nullptr: the write succeeds; "": abandoned before Commit
+    Durability durability = Durability::OnDisk;
 };
 
 constexpr long long kSize = 150000;  // more than two of the writer's buffers
@@ -54,6 +55,14 @@ const WriterCase kCases[] = {
     {"RenameFails", PathThing::File, 0, {.step = FileWriteStep::Rename, .error = EROFS}, true,
      "Datenträger schreibgeschützt"},
     {"AbandonedWithoutCommit", PathThing::File, 0, {}, true, ""},
+    // Handed to the system without waiting for the disk: no sync is made,
+    // every other failure still leaves the target as it was.
+    {"HandedMakesNoSync", PathThing::File, 1, {.step = FileWriteStep::Sync, .error = EIO}, true, nullptr,
+     Durability::Handed},
+    {"HandedOnAFullDisk", PathThing::File, 0, {.afterBytes = kSize / 2}, true, "Datenträger voll",
+     Durability::Handed},
+    {"HandedRenameFails", PathThing::Nothing, 0, {.step = FileWriteStep::Rename, .error = EROFS}, true,
+     "Datenträger schreibgeschützt", Durability::Handed},
 };
 
 void PrintTo(const WriterCase& c, std::ostream* os) { *os << c.name; }
@@ -96,7 +105,7 @@ TEST_P(BaseAtomicFile, CompleteOrUntouched)
         ok = out.Open(path);
         for (std::size_t at = 0; ok && at < fresh.size(); at += 4096)
             ok = out.Write(std::string_view(fresh).substr(at, 4096));
-        ok = ok && !(c.reason && !*c.reason) && out.Commit();
+        ok = ok && !(c.reason && !*c.reason) && out.Commit(c.durability);
         reason = out.Reason();
     } else {
         ok = WriteFileAtomically(path, fresh, &reason);

@@ -216,8 +216,8 @@ TEST(ContactsChecks, BookAndSingleContactsAgreeOverRandomBooks)
     const auto pick = [&random](const auto& items) { return items[random() % std::size(items)]; };
     for (int round = 0; round < 40; ++round) {
         RecordList book;
-        book.Append({u"0", 0, u"phonebooks", u"", u""});
-        book.Append({u"1", 1, u"phonebook", u"", u""});
+        book.Append({.nr = u"0", .name = u"phonebooks", .attributes = u"", .text = u"", .depth = 0});
+        book.Append({.nr = u"1", .name = u"phonebook", .attributes = u"", .text = u"", .depth = 1});
         std::map<std::u16string, int> held[3];  // per kind: value as compared -> holders
         for (int c = 0; c < 30; ++c) {
             Contact fields;

@@ -2,9 +2,12 @@
 #include "phonebook_fixture.h"
 
 #include "base/atomic_file.h"
+#include "phonebook/book_file.h"
 
 #include <algorithm>
 #include <filesystem>
+#include <iterator>
+#include <random>
 
 using nwtest::ReadFileBytes;
 using nwtest::U16;
@@ -381,7 +384,7 @@ TEST_F(PhonebookSave, CharactersXmlCannotCarryAreLeftOutAndNamed)
     ui::ClearRecordedMessages();
     SetNameField(1, "Neu");
     for (int i = 0; i < 12; ++i)
-        Panel(1).records.Append({u"", 3, u"x", u"", u"\u0001"});
+        Panel(1).records.Append({.nr = u"", .name = u"x", .attributes = u"", .text = u"\u0001", .depth = 3});
     SavePhonebook(1);
     ASSERT_EQ(Messages().size(), 1u);
     EXPECT_NE(U8(Messages()[0].text).find("'Zoe': Text von 'x'    \n  und 2 weitere Stellen    \n"), std::string::npos);
@@ -454,3 +457,73 @@ TEST_F(PhonebookSave, InvalidPanelNumberWritesNothing)
 }
 
 }  // namespace
+
+// What "Speichern" writes is the tree re-indented and then given line feeds,
+// in two passes; the core does both in one. The same bytes come out for
+// every input the tests have, and for texts with any mix of line breaks,
+// tabs and blanks.
+TEST(PhonebookSaveCore, OnePassGivesTheBytesOfReformatThenLineFeeds)
+{
+    const auto twoPasses = [](const RecordList& records, const std::u16string& name) {
+        XmlCreateDocument(1, XmlEncoding::Utf8);
+        BuildPhonebookDocument(1, records, name);
+        XmlFormat(1, XmlFormatReformat, 3);
+        XmlFormat(1, XmlFormatLf, 3);
+        std::string bytes = XmlSerializeToBytes(1, 0);
+        XmlFreeDocument(1);
+        return bytes;
+    };
+    const auto core = [](const RecordList& records, const std::u16string& name) {
+        std::string bytes;
+        XmlCreateDocument(0, XmlEncoding::Utf8);
+        WritePhonebook(0, records, name, {u"", [&bytes](const char* data, std::size_t size) {
+                                              bytes.append(data, size);
+                                              return true;
+                                          }});
+        XmlFreeDocument(0);
+        return bytes;
+    };
+
+    pbtest::EnsureLibraries();
+    const std::filesystem::path examples = NW_EXAMPLES_DIR;
+    std::size_t files = 0;
+    for (const auto& folder : {examples, examples.parent_path() / "fuzz" / "corpus" / "xml",
+                               nwtest::SharedTestData() / "real"}) {
+        std::error_code ec;
+        for (const auto& entry : std::filesystem::directory_iterator(folder, ec)) {
+            ReadPhonebook book = ReadPhonebookFile(0, pbtest::PathText(entry.path()), u" (1)");
+            if (!book.opened)
+                continue;
+            XmlFreeDocument(0);
+            EXPECT_EQ(core(book.records, book.phonebookName), twoPasses(book.records, book.phonebookName))
+                << entry.path();
+            ++files;
+        }
+    }
+    EXPECT_GT(files, 20u);
+
+    std::mt19937 random(15);
+    const char16_t* const pieces[] = {u"\r\n", u"\r", u"\n", u"\n\n", u"\r\r\n", u" ", u"  ", u"\t", u"a", u"Ü b"};
+    for (int round = 0; round < 300; ++round) {
+        RecordList records;
+        const auto add = [&](std::int32_t depth, const char16_t* name) {
+            NodeRecord r;
+            r.depth = depth;
+            r.name = name;
+            std::u16string text;
+            for (unsigned n = random() % 5; n > 0; --n)
+                text += pieces[random() % std::size(pieces)];
+            r.text = text;
+            records.Append(std::move(r));
+        };
+        add(0, u"phonebooks");
+        add(1, u"phonebook");
+        for (unsigned contacts = 1 + random() % 3; contacts > 0; --contacts) {
+            add(2, u"contact");
+            add(3, u"person");
+            add(4, u"realName");
+            add(3, u"number");
+        }
+        EXPECT_EQ(core(records, u"N"), twoPasses(records, u"N")) << "round " << round;
+    }
+}

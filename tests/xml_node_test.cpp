@@ -346,6 +346,24 @@ TEST_P(XmlSetAttributeTest, OnABuiltElement)
     EXPECT_EQ(XmlIdAttributeIndex(e), GetParam().idIndex);
 }
 
+// Room reserved beforehand, too little, enough or more, changes no result;
+// an element that has attributes keeps them as they are.
+TEST_P(XmlSetAttributeTest, ReservedRoomChangesNothing)
+{
+    for (int room : {1, 2, 3, 9}) {
+        SCOPED_TRACE(room);
+        XmlCreateDocument(0, XmlEncoding::Utf8);
+        XmlNode* e = XmlCreateElement(XmlRootNode(0), u"e");
+        XmlReserveAttributes(e, room);
+        for (const auto& [name, value] : GetParam().sets) {
+            XmlSetAttribute(e, name, value);
+            XmlReserveAttributes(e, room);
+        }
+        EXPECT_EQ(ReadAttributes(e), GetParam().result);
+        EXPECT_EQ(XmlIdAttributeIndex(e), GetParam().idIndex);
+    }
+}
+
 const SetAttributeCase kSetAttributes[] = {
     {"ReplaceKeepsPlace", {{u"name", u"1"}, {u"x", u"2"}, {u"name", u"3"}}, {{u"name", u"3"}, {u"x", u"2"}}, -1},
     {"OtherCaseIsAnotherAttribute",

@@ -5,7 +5,9 @@
 // 0 / nullptr for "no document", "no node" or "not written", an empty string
 // for a missing name, text or value. Operations on a document number that is
 // not in use do nothing.
+#include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -43,6 +45,10 @@ enum : unsigned {
 enum : unsigned {
     XmlSaveWithBom = 0x1,
     XmlSaveNoDeclaration = 0x2,
+    // The file takes the target's place without waiting for the disk
+    // (Durability::Handed): for a copy that is made anew whenever it is
+    // wanted.
+    XmlSaveHandedToDisk = 0x4,
 };
 
 // Deepest element nesting a load accepts; deeper input ends the load like a
@@ -104,6 +110,9 @@ std::u16string_view XmlAttributeValueView(const XmlNode* node, int index);
 // Building -----------------------------------------------------------------
 XmlNode* XmlCreateElement(XmlNode* parent, std::u16string_view name);
 void XmlSetAttribute(XmlNode* node, std::u16string_view name, std::u16string_view value);
+// Room for count attributes on an element that has none yet, so that the
+// ones set next take no more memory than they need; does nothing otherwise.
+void XmlReserveAttributes(XmlNode* node, int count);
 void XmlSetNodeText(XmlNode* node, std::u16string_view text);
 // True when name, written as an element or attribute name, is read back by
 // the parser as that name: an XML name of characters a document can hold.
@@ -120,7 +129,15 @@ int XmlFormat(int document, unsigned flags, int step = 2);
 // is renamed over it only when every byte is written. Returns 1 on success,
 // 0 otherwise; on failure an existing target is left as it was.
 int XmlSaveFile(int document, const std::u16string& path);
-int XmlSaveFileEx(int document, const std::u16string& path, unsigned saveFlags);
+// On failure reason, when given, says why in the atomic writer's words
+// ("Datenträger voll"; "Zu wenig Speicher" for a document that is not what
+// was asked for).
+int XmlSaveFileEx(int document, const std::u16string& path, unsigned saveFlags, std::u16string* reason = nullptr);
+// The same bytes handed to write piece by piece, in order; write returns
+// false to stop. Returns 1 when every piece was taken; 0 for no document,
+// a document that is never written (see XmlFormat), or a refused piece.
+int XmlWriteDocument(int document, unsigned saveFlags,
+                     const std::function<bool(const char* bytes, std::size_t size)>& write);
 // The bytes XmlSaveFileEx would write, for tests and in-memory use; empty
 // when they cannot be made.
 std::string XmlSerializeToBytes(int document, unsigned saveFlags);

@@ -774,9 +774,16 @@ int XmlFormat(int document, unsigned flags, int step)
     if (flags & XmlFormatReformat)
         flags |= XmlFormatCollapseLineBreaks | XmlFormatCollapseBlanks;
 
+    // Texts whose line breaks were cut and blanks collapsed have nothing
+    // left to cut or collapse: that normalisation is left out (a reformat
+    // after the load's pass, for one).
+    constexpr unsigned kSettling = XmlFormatCutLineBreaks | XmlFormatCollapseBlanks;
+    constexpr unsigned kNothingLeft = kSettling | XmlFormatCollapseLineBreaks;
     bool whole = true;
-    if (flags & kNormalisingFlags)
+    if (const unsigned asked = flags & kNormalisingFlags; asked && !(doc->settled && !(asked & ~kNothingLeft))) {
         whole = Normaliser(root).Run(flags);
+        doc->settled = whole && (asked & kSettling) == kSettling;
+    }
 
     XmlLineEnd style;
     if (flags & XmlFormatCrLf)
@@ -791,13 +798,16 @@ int XmlFormat(int document, unsigned flags, int step)
         style = XmlLineEnd::CrLf;
     XmlDocSetLineEnd(doc, style);
 
-    // After a failed pass the tree stays as that pass left it.
+    // After a failed pass the tree stays as that pass left it. These passes
+    // put line breaks and blanks into the texts.
     if (whole && (flags & XmlFormatReformat))
         whole = ReformatPass(doc, root, style, step, flags);
     else if (whole && (flags & XmlFormatReindent))
         whole = ReindentPass(doc, root, step, flags);
     else if (whole && (flags & XmlFormatCrLf))
         whole = CrLfPass(doc, root);
+    if (flags & (XmlFormatReformat | XmlFormatReindent | XmlFormatCrLf))
+        doc->settled = false;
     if (!whole)
         XmlDocOutOfMemory(doc);
     return doc->outOfMemory ? 0 : 1;

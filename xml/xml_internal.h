@@ -125,28 +125,30 @@ struct XmlAttr {
     XmlStr value;
 };
 
+// A loaded phonebook has a million of these: no field that nothing reads
+// (siblings are walked forwards only), the small ones together at the end.
 struct XmlNode {
     XmlNode* parent = nullptr;
     XmlNode* firstChild = nullptr;
-    XmlNode* previousSibling = nullptr;
     XmlNode* nextSibling = nullptr;
+    // End of the child chain, kept by everything that appends a child, so
+    // that appending never walks the siblings.
+    XmlNode* lastChild = nullptr;
     XmlStr name;
     XmlStr text;
     XmlAttr* attributes = nullptr;
-    bool attributesOnHeap = false;
     int document = 0;                    // identity of the owning document
     std::uint32_t precedingTextLength = 0;
-    std::int16_t kind = XmlKindRoot;
     // Counters are 32-bit so that elements with more than 32767 attributes
     // keep every one of them.
     std::int32_t attributeIterator = -1;
     std::int32_t idAttributeIndex = -1;
     std::int32_t attributeCount = 0;
     std::int32_t spareAttributeSlots = 0;
-    // End of the child chain, kept by everything that appends a child, so
-    // that appending never walks the siblings.
-    XmlNode* lastChild = nullptr;
+    std::int16_t kind = XmlKindRoot;
+    bool attributesOnHeap = false;
 };
+static_assert(sizeof(void*) != 8 || sizeof(XmlNode) == 104);
 
 // Looks a document up by number; nullptr when the number is not in use.
 XmlDocument* XmlFindDocument(int document);
@@ -200,6 +202,10 @@ struct XmlDocument {
     // node is whole, but the tree is not what was asked for, and it is
     // never written.
     bool outOfMemory = false;
+    // Since the last change of the tree, every text has been through a
+    // normalisation that cut its line breaks and collapsed its blanks (see
+    // XmlFormat).
+    bool settled = false;
 
     static void* operator new(std::size_t bytes, const std::nothrow_t&) noexcept { return XmlMalloc(bytes); }
     static void operator delete(void* p) noexcept { XmlFree(p); }

@@ -195,6 +195,7 @@ XmlNode* XmlCreateElement(XmlNode* parent, std::u16string_view name)
         XmlDocOutOfMemory(doc);
         return nullptr;
     }
+    doc->settled = false;
     node->kind = XmlKindElement;
     node->name = stored;
     node->idAttributeIndex = -1;
@@ -202,7 +203,6 @@ XmlNode* XmlCreateElement(XmlNode* parent, std::u16string_view name)
     node->document = parent->document;
     if (last) {
         last->nextSibling = node;
-        node->previousSibling = last;
     } else {
         parent->firstChild = node;
     }
@@ -239,11 +239,27 @@ void XmlSetAttribute(XmlNode* node, std::u16string_view key, std::u16string_view
     ++node->attributeCount;
 }
 
+void XmlReserveAttributes(XmlNode* node, int count)
+{
+    if (!node || node->kind != XmlKindElement || count <= 0 || node->attributes)
+        return;
+    XmlDocument* doc = XmlFindDocument(node->document);
+    if (!doc)
+        return;
+    // Without room in the arena the attributes find theirs when they are set.
+    if (auto* slots = static_cast<XmlAttr*>(XmlArenaAllocate(doc, static_cast<std::size_t>(count) * sizeof(XmlAttr)))) {
+        node->attributes = slots;
+        node->spareAttributeSlots = count;
+    }
+}
+
 void XmlSetNodeText(XmlNode* node, std::u16string_view text)
 {
     if (!node)
         return;
     XmlDocument* doc = XmlFindDocument(node->document);
+    if (doc)
+        doc->settled = false;
     if (!(node->text.present() ? SetAgain(node->text, doc, text) : SetFresh(node->text, doc, text)))
         XmlDocOutOfMemory(doc);
 }

@@ -383,7 +383,6 @@ XmlNode* OpenNode(XmlParseState* st, std::int16_t kind)
     node->precedingTextLength = top.sinceChild;
     if (top.lastChild) {
         top.lastChild->nextSibling = node;
-        node->previousSibling = top.lastChild;
     } else {
         top.node->firstChild = node;
     }

@@ -697,18 +697,39 @@ std::string XmlSerializeToBytes(int document, unsigned saveFlags)
     return bytes;
 }
 
-int XmlSaveFileEx(int document, const std::u16string& path, unsigned saveFlags)
+int XmlWriteDocument(int document, unsigned saveFlags,
+                     const std::function<bool(const char* bytes, std::size_t size)>& write)
 {
-    if (path.empty())
+    XmlDocument* doc = XmlFindDocument(document);
+    if (!doc || !write)
         return 0;
+    ByteSink sink([&write](const unsigned char* data, std::size_t n) {
+        return write(reinterpret_cast<const char*>(data), n);
+    });
+    return Serialize(doc, saveFlags, sink) ? 1 : 0;
+}
+
+int XmlSaveFileEx(int document, const std::u16string& path, unsigned saveFlags, std::u16string* reason)
+{
+    const auto fail = [reason](std::u16string why) {
+        if (reason)
+            *reason = std::move(why);
+        return 0;
+    };
+    if (path.empty())
+        return fail(FileWriteReason(EINVAL));
     XmlDocument* doc = XmlFindDocument(document);
     if (!doc)
-        return 0;
+        return fail(FileWriteReason(EBADF));  // the general "Schreibfehler"
     AtomicFile file;
     if (!file.Open(NativePath(path)))
-        return 0;
+        return fail(file.Reason());
     ByteSink sink([&file](const unsigned char* data, std::size_t n) { return file.Write(data, n); });
-    return Serialize(doc, saveFlags, sink) && file.Commit() ? 1 : 0;
+    if (!Serialize(doc, saveFlags, sink))
+        return fail(file.Reason().empty() ? FileWriteReason(ENOMEM) : file.Reason());
+    if (!file.Commit((saveFlags & XmlSaveHandedToDisk) ? Durability::Handed : Durability::OnDisk))
+        return fail(file.Reason());
+    return 1;
 }
 
 int XmlSaveFile(int document, const std::u16string& path)

@@ -65,6 +65,8 @@ dpkg -x "$deb" "$root"
 
 expected=(
   usr/bin/nummernwerk
+  usr/bin/nummernwerk-cli
+  usr/share/man/man1/nummernwerk-cli.1.gz
   "usr/share/applications/$app_id.desktop"
   "usr/share/metainfo/$app_id.metainfo.xml"
   "usr/share/icons/hicolor/scalable/apps/$app_id.svg"
@@ -80,6 +82,13 @@ diff <(printf '%s\n' "${expected[@]}" | sort) <(cd "$root" && find . -type f -pr
   fail "the package's files differ from the expected ones (< missing, > unexpected)"
 
 [ -x "$root/usr/bin/nummernwerk" ] || fail "the program is not executable"
+# The command-line tool runs without a display, and its manual page is one.
+example=$(ls "$root"/usr/share/nummernwerk/examples/*.xml | head -n1)
+env -u DISPLAY -u WAYLAND_DISPLAY "$root/usr/bin/nummernwerk-cli" list "$example" >"$work/cli-list.txt" ||
+  fail "the installed nummernwerk-cli does not list $(basename "$example")"
+[ "$(wc -l <"$work/cli-list.txt")" -gt 1 ] || fail "the installed nummernwerk-cli listed no contact"
+zcat "$root/usr/share/man/man1/nummernwerk-cli.1.gz" | grep -q '^\.TH "nummernwerk-cli" "1"' ||
+  fail "nummernwerk-cli.1.gz is not the tool's manual page"
 for example in "$examples"/*.xml; do
   cmp -s "$example" "$root/usr/share/nummernwerk/examples/$(basename "$example")" ||
     fail "example $(basename "$example") differs from the source"

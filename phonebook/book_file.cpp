@@ -1,0 +1,121 @@
+#include "phonebook/book_file.h"
+
+#include <cerrno>
+#include <filesystem>
+#include <system_error>
+
+#include "base/atomic_file.h"
+#include "base/heap_warmer.h"
+#include "base/path.h"
+#include "base/text.h"
+#include "phonebook/core.h"
+#include "xml/xml.h"
+
+namespace {
+
+// Information boxes shown one by one for the first nodes a load leaves out;
+// the rest are summed up in one further box.
+constexpr long long SingleIgnoredNodeBoxes = 10;
+
+BookMessage CannotOpenMessage(const std::u16string& path)
+{
+    return {u"Fehlermeldung",
+            u"  Das Telefonbuch kann nicht geöffnet werden.    \n\n  Datei:  " + FilePart(path) +
+                u"    \n\n  Pfad:   " + DirectoryPart(path) + u"    ",
+            MessageIcon::Error};
+}
+
+BookMessage ParseErrorMessage(int line, int column, const std::u16string& message)
+{
+    return {u"Fehlermeldung",
+            u"  Fehler in der XML-Datei.    \n\n  Zeile:\t" + DecimalText(line) + u"    \n  Spalte:\t" +
+                DecimalText(column) + u"    \n\n  Meldung:\n    " + message + u"    \n",
+            MessageIcon::Warning};
+}
+
+WriteOutcome WriteDocument(int document, const ByteTarget& target)
+{
+    WriteOutcome outcome;
+    if (target.write) {
+        outcome.written = XmlWriteDocument(document, 0, target.write) != 0;
+        if (!outcome.written)
+            outcome.reason = FileWriteReason(EIO);
+    } else {
+        unsigned flags = 0;
+        if (target.remade)
+            flags |= XmlSaveHandedToDisk;
+        outcome.written = XmlSaveFileEx(document, target.path, flags, &outcome.reason) != 0;
+    }
+    return outcome;
+}
+
+}  // namespace
+
+ReadPhonebook ReadPhonebookFile(int document, const std::u16string& path, const std::u16string& suffix)
+{
+    // Pages for the document and the records, some eight times the file,
+    // come ready from the other processor while this one reads.
+    std::error_code error;
+    const std::uintmax_t size = std::filesystem::file_size(NativePath(path), error);
+    HeapWarmer warmer(error ? 0 : static_cast<std::size_t>(size) * 8);
+    ReadPhonebook book;
+    if (!XmlLoadFile(document, path)) {
+        book.messages.push_back(CannotOpenMessage(path));
+        return book;
+    }
+    book.opened = true;
+    book.status = XmlStatus(document);
+    if (book.status != 0) {
+        book.errorLine = XmlErrorLine(document);
+        book.errorColumn = XmlErrorColumn(document);
+        book.errorMessage = XmlErrorMessage(document);
+        book.messages.push_back(ParseErrorMessage(book.errorLine, book.errorColumn, book.errorMessage));
+    }
+    XmlFormat(document, XmlFormatCutLineBreaks | XmlFormatCollapseLineBreaks | XmlFormatCollapseBlanks);
+    if (XmlNode* main = XmlMainNode(document)) {
+        long long ignored = 0;
+        FlattenDocument(main, suffix, book.records, book.phonebookName, [&](int kind) {
+            if (++ignored <= SingleIgnoredNodeBoxes)
+                book.messages.push_back({u"Information", IgnoredNodeMessage(kind), MessageIcon::Information});
+        });
+        if (ignored > SingleIgnoredNodeBoxes)
+            book.messages.push_back({u"Information", FurtherIgnoredNodesMessage(ignored - SingleIgnoredNodeBoxes),
+                                     MessageIcon::Information});
+    }
+    return book;
+}
+
+WriteOutcome WriteFormattedCopy(int document, const ByteTarget& target)
+{
+    XmlFormat(document, XmlFormatReformat, 3);
+    WriteOutcome outcome = WriteDocument(document, target);
+    XmlFreeDocument(document);
+    return outcome;
+}
+
+std::u16string FormattedCopyPath(const std::u16string& path)
+{
+    return path + u"_Formatiert.xml";
+}
+
+WriteOutcome WritePhonebook(int document, const RecordList& records, const std::u16string& phonebookName,
+                            const ByteTarget& target)
+{
+    // Pages for the document, some hundred and fifty bytes a record.
+    HeapWarmer warmer(records.Size() * 150);
+    RebuildReport report;
+    if (!BuildPhonebookDocument(document, records, phonebookName, &report))
+        return {false, FileWriteReason(ENOMEM), {}};
+    // Nested deeper than a load accepts, the file would not load again.
+    if (report.levels > static_cast<std::size_t>(XmlMaxLoadDepth))
+        return {false, u"zu tief verschachtelt", {}};
+    // Re-indented by 3 with line feeds: one pass with both flags gives the
+    // bytes of a reformat followed by a pass that makes every line break a
+    // line feed, with one walk over the tree instead of two.
+    XmlFormat(document, XmlFormatReformat | XmlFormatLf, 3);
+    WriteOutcome outcome = WriteDocument(document, target);
+    if (outcome.written && !report.leftOut.empty())
+        outcome.messages.push_back(
+            {u"Information", LeftOutCharactersMessage(records, report.leftOut), MessageIcon::Information});
+    return outcome;
+}
