@@ -4,6 +4,8 @@
 #include "app/information_window.h"
 #include "app/unsaved_changes.h"
 #include "phonebook/checking.h"
+#include "phonebook/exporting.h"
+#include "phonebook/merging.h"
 #include "phonebook/panel.h"
 #include "phonebook/phonebook.h"
 
@@ -72,6 +74,9 @@ constexpr Dispatch<PanelWidget> PanelDispatchTable[] = {
     {DeleteButtonWidget, DeleteContacts},
     {NameFieldWidget, MarkPanelChanged},
     {CheckMenuEntry, CheckPhonebook},
+    {MarkDuplicatesMenuEntry, MarkDuplicates},
+    {MergeMenuEntry, MergeTickedContacts},
+    {ExportMenuEntry, ExportPanelContacts},
 };
 
 // The information window's widgets.

@@ -4,6 +4,7 @@
 #include <tuple>
 
 #include "app/app.h"
+#include "phonebook/merging.h"
 #include "ui/toolkit.h"
 
 namespace app {
@@ -94,6 +95,9 @@ struct MenuLine {
 
 constexpr MenuLine MenuLines[] = {
     {CheckMenuEntry, u"Prüfen…", nullptr},
+    {MarkDuplicatesMenuEntry, u"Dubletten markieren", nullptr},
+    {MergeMenuEntry, u"Zusammenführen", CanMergeTicked},
+    {ExportMenuEntry, u"Exportieren…", nullptr},
 };
 
 struct ToolTip {

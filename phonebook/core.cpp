@@ -224,6 +224,26 @@ std::u16string RowText(std::u16string_view nr, std::u16string_view id, std::u16s
     return text;
 }
 
+std::u16string ContactRowText(const RecordList::Node* contact)
+{
+    std::u16string_view id, name;
+    std::u16string telefon;
+    for (const RecordList::Node* node = contact->next; node && node->record.name.view() != u"contact";
+         node = node->next) {
+        const NodeRecord& r = node->record;
+        if (r.name.view() == u"uniqueid") {
+            id = r.text.view();
+        } else if (r.name.view() == u"realName") {
+            name = r.text.view();
+        } else if (r.name.view() == u"number") {
+            if (!telefon.empty())
+                telefon += u"  #  ";
+            telefon += r.text.view();
+        }
+    }
+    return RowText(contact->record.nr.view(), id, name, telefon);
+}
+
 // Transfer -----------------------------------------------------------------------
 
 namespace {

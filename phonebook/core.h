@@ -91,6 +91,9 @@ std::u16string RowText(std::u16string_view nr, std::u16string_view id, std::u16s
 // The same text into text, which is emptied first (its room is reused).
 void AssignRowText(std::u16string& text, std::u16string_view nr, std::u16string_view id, std::u16string_view name,
                    std::u16string_view telefon);
+// The row text of the one contact that starts at contact, as
+// ForEachContactRow gives it: for a row made anew after the contact changed.
+std::u16string ContactRowText(const RecordList::Node* contact);
 
 // Transfer -----------------------------------------------------------------------
 

@@ -34,6 +34,8 @@ void UntickMarkedRows(int panel);
 void CopyContacts(int panel);
 void MoveContacts(int panel);
 void DeleteContacts(int panel);
+// Shows how many rows the panel's list holds in its count label.
+void UpdateCountLabel(int panel);
 
 // A panel's phonebook changed since it was loaded, created or saved: contacts
 // came in or went out, or its name was edited. Loading, "Neu" and a save
