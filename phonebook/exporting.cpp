@@ -39,17 +39,6 @@ std::vector<RecordList::Node*> ContactsToExport(int panel)
     return ticked.empty() ? all : ticked;
 }
 
-// The file name the dialog offers: the phonebook's name, without what a
-// file name cannot hold.
-std::u16string OfferedName(int panel)
-{
-    std::u16string name = ui::GetText(PanelWidgetNumber(panel, NameFieldWidget));
-    for (char16_t& c : name)
-        if (c == u'/' || c == u'\\' || c < u' ')
-            c = u'_';
-    return (name.empty() ? u"Kontakte" : name) + u".vcf";
-}
-
 // Whether path is the file one of the panels was loaded from.
 bool LoadedInAPanel(const std::u16string& path)
 {
@@ -60,6 +49,19 @@ bool LoadedInAPanel(const std::u16string& path)
             return true;
     }
     return false;
+}
+
+// The file the dialog offers: the phonebook's name, without what a file
+// name cannot hold, in the panel's folder; "_Export" follows the name when
+// that is a loaded file (a vCard file loaded under its own name).
+std::u16string OfferedFile(int panel)
+{
+    std::u16string name = ui::GetText(PanelWidgetNumber(panel, NameFieldWidget));
+    for (char16_t& c : name)
+        if (c == u'/' || c == u'\\' || c < u' ')
+            c = u'_';
+    const std::u16string stem = RememberedDirectory(panel) + (name.empty() ? u"Kontakte" : name);
+    return LoadedInAPanel(stem + u".vcf") ? stem + u"_Export.vcf" : stem + u".vcf";
 }
 
 void ErrorBox(const std::u16string& text, const std::u16string& path)
@@ -81,7 +83,7 @@ void ExportPanelContacts(int panel)
         return;
     }
     const std::u16string path =
-        ui::SaveFileDialog(u"Kontakte exportieren:", RememberedDirectory(panel) + OfferedName(panel),
+        ui::SaveFileDialog(u"Kontakte exportieren:", OfferedFile(panel),
                            u"vCard (*.vcf)|*.vcf|CSV (*.csv)|*.csv", 0);
     if (path.empty())
         return;

@@ -90,7 +90,7 @@ void MarkDuplicates(int panel)
     ui::MessageBox(title,
                    u"  " + DecimalText(ticked) +
                        (ticked == 1 ? u" Eintrag ist eine Dublette" : u" Einträge sind Dubletten") +
-                       u": derselbe Kontakt steht weiter oben oder im anderen Telefonbuch.    \n  " +
+                       u".    \n  Derselbe Kontakt steht weiter oben oder im anderen Telefonbuch.    \n  " +
                        (ticked == 1 ? u"Er ist" : u"Sie sind") +
                        u" jetzt ausgewählt, alle anderen Einträge nicht.    ",
                    ui::Icon::Information);

@@ -13,7 +13,6 @@
 #include <QWidget>
 
 #include <algorithm>
-#include <cstring>
 #include <filesystem>
 #include <set>
 #include <ostream>
@@ -30,6 +29,7 @@
 #include "base/text.h"
 #include "contacts/exchange.h"
 #include "phonebook/core.h"
+#include "phonebook/merging.h"
 #include "phonebook/panel.h"
 #include "phonebook/phonebook.h"
 
@@ -544,10 +544,9 @@ std::string CheckedBook(const std::string& contacts)
     return "<phonebooks><phonebook name=\"P\">" + contacts + "</phonebook></phonebooks>";
 }
 
-// Opens the list's context menu with a right click; the entry with this
-// text is handed to use, then the menu closes.
-template <typename Use>
-void WithListMenuEntry(int panel, const QString& text, Use use)
+// Opens the list's context menu with a right click and chooses the entry
+// with this text.
+void ChooseFromListMenu(int panel, const QString& text)
 {
     auto* view = qobject_cast<QTableView*>(ui::qt::WidgetObject(PanelWidgetNumber(panel, ContactListWidget)));
     ASSERT_NE(view, nullptr);
@@ -556,23 +555,14 @@ void WithListMenuEntry(int panel, const QString& text, Use use)
     QApplication::sendEvent(view->viewport(), &click);
     auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
     ASSERT_NE(menu, nullptr) << "no menu opened";
-    QAction* entry = nullptr;
+    QAction* chosen = nullptr;
     for (QAction* action : menu->actions())
         if (action->text() == text)
-            entry = action;
-    EXPECT_NE(entry, nullptr) << "no entry " << text.toStdString();
-    if (entry)
-        use(entry);
+            chosen = action;
+    ASSERT_NE(chosen, nullptr) << "no entry " << text.toStdString();
+    ASSERT_TRUE(chosen->isEnabled());
+    chosen->trigger();
     menu->close();
-}
-
-// Chooses the entry with this text from the list's context menu.
-void ChooseFromListMenu(int panel, const QString& text)
-{
-    WithListMenuEntry(panel, text, [](QAction* entry) {
-        ASSERT_TRUE(entry->isEnabled());
-        entry->trigger();
-    });
 }
 
 struct CheckCase {
@@ -674,18 +664,17 @@ TEST_P(AppCheck, FindingsAreShownAndSavingAsksAboutThem)
 INSTANTIATE_TEST_SUITE_P(AppDispatch, AppCheck, ::testing::ValuesIn(kChecks),
                          [](const auto& info) { return std::string(info.param.name); });
 
-// --- "Dubletten markieren" and "Zusammenführen" -----------------------------
+// --- "Dubletten markieren", "Zusammenführen", vCard and CSV -----------------
 
 // A contact with these numbers, each "text" or "text:quick-dial".
 std::string MergeContact(const std::string& name, const std::vector<std::string>& numbers)
 {
     std::string xml = "<contact><person><realName>" + name + "</realName></person><telephony>";
-    for (const std::string& number : numbers) {
-        const std::size_t colon = number.find(':');
-        xml += "<number type=\"home\"";
-        if (colon != std::string::npos)
-            xml += " quickdial=\"" + number.substr(colon + 1) + "\"";
-        xml += ">" + number.substr(0, colon) + "</number>";
+    for (const std::string& n : numbers) {
+        const std::size_t colon = n.find(':');
+        xml += colon == std::string::npos ? "<number>" + n + "</number>"
+                                          : "<number quickdial=\"" + n.substr(colon + 1) + "\">" +
+                                                n.substr(0, colon) + "</number>";
     }
     return xml + "</telephony></contact>";
 }
@@ -705,153 +694,104 @@ void TickRows(int panel, const std::vector<int>& rows)
         ui::SetItemState(PanelWidgetNumber(panel, ContactListWidget), row, ui::RowTicked);
 }
 
-struct MarkCase {
-    const char* name;
-    int panel;
-    bool otherLoaded;
-    const char* ticks;  // afterwards
-};
-
-void PrintTo(const MarkCase& c, std::ostream* os) { *os << c.name; }
-
-// Panel 1: Anna, Bernd, Anna in another form of her number, Carla (whom
-// panel 2 holds), a nameless contact with Bernd's number, a second Bernd
-// with another number. Panel 2: Carla, Dora.
-// clang-format off
-const MarkCase kMarks[] = {
-    {"Eins",           1, true,  "..TTT."},
-    {"EinsAllein",     1, false, "..T.T."},
-    {"Zwei",           2, true,  "T."},
-    {"ZweiAllein",     2, false, ".."},
-};
-// clang-format on
-
-class AppMarkDuplicates : public AppDispatch, public ::testing::WithParamInterface<MarkCase> {};
-
-// The rows whose contact stands earlier in the panel or in the other panel
-// are ticked, and only they; one box tells how many.
-TEST_P(AppMarkDuplicates, TicksLaterDuplicatesOnly)
-{
-    const MarkCase& c = GetParam();
-    nwtest::WriteFileBytes(dir_ / "daten" / "eins.xml",
-                           CheckedBook(MergeContact("Anna", {"030 1234567"}) + MergeContact("Bernd", {"089 111"}) +
-                                       MergeContact("Anna", {"+49 30 1234567"}) +
-                                       MergeContact("Carla", {"0171 222"}) + MergeContact("", {"089 111"}) +
-                                       MergeContact("Bernd", {"040 999"})));
-    nwtest::WriteFileBytes(dir_ / "daten" / "zwei.xml",
-                           CheckedBook(MergeContact("Carla", {"0049 171 222"}) + MergeContact("Dora", {"0221 1"})));
-    Start();
-    if (c.panel == 1 || c.otherLoaded)
-        Load(1, "eins.xml");
-    if (c.panel == 2 || c.otherLoaded)
-        Load(2, "zwei.xml");
-    TickRows(c.panel, {1});  // a tick of the user's own goes
-    ChooseFromListMenu(c.panel, QStringLiteral("Dubletten markieren"));
-    ASSERT_TRUE(apptest::HandlePendingEvents());
-
-    EXPECT_EQ(AllTicks(c.panel), c.ticks);
-    const auto ticked = std::count(c.ticks, c.ticks + std::strlen(c.ticks), 'T');
-    ASSERT_EQ(ui::RecordedMessages().size(), 1u);
-    EXPECT_EQ(ui::RecordedMessages()[0].icon, ui::Icon::Information);
-    if (ticked > 0) {
-        EXPECT_TRUE(ui::RecordedMessages()[0].text.starts_with(u"  " + DecimalText(ticked) + u" "));
-    }
-    EXPECT_FALSE(PanelHasUnsavedChanges(c.panel)) << "ticks change no contact";
-}
-
-INSTANTIATE_TEST_SUITE_P(AppDispatch, AppMarkDuplicates, ::testing::ValuesIn(kMarks),
-                         [](const auto& info) { return std::string(info.param.name); });
-
-struct MergeCase {
-    const char* name;
-    std::vector<int> ticked;
-    int rowsAfter;
-    const char* telefon;     // the merged row's; nullptr: nothing merged
-    const char16_t* named;   // in the message
-    bool conflict;           // the message names quick-dial 15 as given way to 12
-};
-
-void PrintTo(const MergeCase& c, std::ostream* os) { *os << c.name; }
-
-// Rows: Anna (quick-dial 12), Bernd, Anna again (the same number with
-// quick-dial 15, and a mobile number), then two Annas with five numbers each.
-// clang-format off
-const MergeCase kMerges[] = {
-    {"AnnaUndAnna",   {0, 2},    4, "030 1234567  #  0171 333", u"Anna",  true},
-    {"BerndZuerst",   {1, 2},    4, "089 111  #  +49 30 1234567  #  0171 333", u"Bernd", false},
-    {"DreiZuSieben",  {0, 2, 3}, 3, "030 1234567  #  0171 333  #  0170 1  #  0170 2  #  0170 3  #  0170 4  #  0170 5",
-                                    u"Anna",  true},
-    {"ZehnAbgelehnt", {3, 4},    5, nullptr, u"Anna", false},
-    {"NurEiner",      {2},       5, nullptr, nullptr, false},
-};
-// clang-format on
-
-class AppMerge : public AppDispatch, public ::testing::WithParamInterface<MergeCase> {};
-
-// The ticked contacts become the first one's, their rows go and the count
-// follows; more than nine numbers are refused with the contact named, and
-// the entry cannot be chosen for fewer than two ticks.
-TEST_P(AppMerge, MergesTickedRowsIntoTheFirst)
-{
-    const MergeCase& c = GetParam();
-    nwtest::WriteFileBytes(
-        dir_ / "daten" / "buch.xml",
-        CheckedBook(MergeContact("Anna", {"030 1234567:12"}) + MergeContact("Bernd", {"089 111"}) +
-                    MergeContact("Anna", {"+49 30 1234567:15", "0171 333"}) +
-                    MergeContact("Anna", {"0170 1", "0170 2", "0170 3", "0170 4", "0170 5"}) +
-                    MergeContact("Anna", {"0160 1", "0160 2", "0160 3", "0160 4", "0160 5"})));
-    Start();
-    Load(1, "buch.xml");
-    const int list = PanelWidgetNumber(1, ContactListWidget);
-    TickRows(1, c.ticked);
-    std::vector<std::u16string> before;
-    for (int row = 0; row < Rows(1); ++row)
-        before.push_back(ui::GetItemText(list, row, 4));
-    const bool enabled = c.ticked.size() >= 2;
-    WithListMenuEntry(1, QStringLiteral("Zusammenf\u00fchren"), [&](QAction* entry) {
-        EXPECT_EQ(entry->isEnabled(), enabled);
-        if (entry->isEnabled())
-            entry->trigger();
-    });
-    ASSERT_TRUE(apptest::HandlePendingEvents());
-
-    EXPECT_EQ(Rows(1), c.rowsAfter);
-    EXPECT_EQ(ui::GetText(PanelWidgetNumber(1, CountLabelWidget)), u" Anz.: " + DecimalText(c.rowsAfter));
-    EXPECT_EQ(PanelHasUnsavedChanges(1), c.telefon != nullptr);
-    if (c.telefon) {
-        EXPECT_EQ(U8(ui::GetItemText(list, c.ticked[0], 4)), c.telefon);
-        EXPECT_EQ(AllTicks(1), std::string(static_cast<std::size_t>(c.rowsAfter), '.'));
-    } else {
-        for (int row = 0; row < Rows(1); ++row)
-            EXPECT_EQ(ui::GetItemText(list, row, 4), before[static_cast<std::size_t>(row)]) << "row " << row;
-    }
-    ASSERT_EQ(ui::RecordedMessages().size(), c.named ? 1u : 0u);
-    if (!c.named)
-        return;
-    const ui::RecordedMessage& box = ui::RecordedMessages()[0];
-    EXPECT_EQ(box.icon, c.telefon ? ui::Icon::Information : ui::Icon::Warning);
-    EXPECT_NE(box.text.find(u'"' + std::u16string(c.named) + u'"'), std::u16string::npos) << U8(box.text);
-    EXPECT_EQ(box.text.find(u"12") != std::u16string::npos && box.text.find(u"15") != std::u16string::npos,
-              c.conflict)
-        << U8(box.text);
-}
-
-INSTANTIATE_TEST_SUITE_P(AppDispatch, AppMerge, ::testing::ValuesIn(kMerges),
-                         [](const auto& info) { return std::string(info.param.name); });
-
-// --- vCard and CSV through "Laden", and "Exportieren…" ----------------------
-
-// Columns Nr., ID, Name and Telefon of every row.
+// The columns from firstColumn to Telefon of every row.
 std::vector<std::u16string> RowTexts(int panel, int firstColumn = 1)
 {
     std::vector<std::u16string> rows;
     for (int row = 0; row < Rows(panel); ++row) {
-        std::u16string text;
+        rows.emplace_back();
         for (int column = firstColumn; column <= 4; ++column)
-            text += ui::GetItemText(PanelWidgetNumber(panel, ContactListWidget), row, column) + u'|';
-        rows.push_back(text);
+            rows.back() += ui::GetItemText(PanelWidgetNumber(panel, ContactListWidget), row, column) + u'|';
     }
     return rows;
+}
+
+// Exactly the rows whose contact stands earlier in the panel or anywhere in
+// the other one get ticked (a tick of the user's own goes); one box tells
+// how many. Panel 1: Anna, Bernd, Anna's number in another form, Carla
+// (whom panel 2 holds), a nameless contact with Bernd's number, another
+// Bernd with another number. Panel 2: Carla, Dora; emptied for step 2.
+TEST_F(AppDispatch, MarkDuplicatesTicksLaterDuplicatesOnly)
+{
+    nwtest::WriteFileBytes(dir_ / "daten" / "eins.xml",
+                           CheckedBook(MergeContact("Anna", {"030 1234567"}) + MergeContact("Bernd", {"089 111"}) +
+                                       MergeContact("Anna", {"+49 30 1234567"}) + MergeContact("Carla", {"0171 222"}) +
+                                       MergeContact("", {"089 111"}) + MergeContact("Bernd", {"040 999"})));
+    nwtest::WriteFileBytes(dir_ / "daten" / "zwei.xml",
+                           CheckedBook(MergeContact("Carla", {"0049 171 222"}) + MergeContact("Dora", {"0221 1"})));
+    Start();
+    Load(1, "eins.xml");
+    Load(2, "zwei.xml");
+    const std::pair<int, std::string> steps[] = {{1, "..TTT."}, {2, "T."}, {1, "..T.T."}};
+    for (const auto& [panel, ticks] : steps) {
+        if (ticks == "..T.T.")
+            Click(PanelWidgetNumber(2, NewButtonWidget));
+        TickRows(panel, {1});
+        ui::ClearRecordedMessages();
+        ChooseFromListMenu(panel, QStringLiteral("Dubletten markieren"));
+        ASSERT_TRUE(apptest::HandlePendingEvents());
+        EXPECT_EQ(AllTicks(panel), ticks);
+        ASSERT_EQ(ui::RecordedMessages().size(), 1u);
+        EXPECT_TRUE(ui::RecordedMessages()[0].text.starts_with(
+            u"  " + DecimalText(std::count(ticks.begin(), ticks.end(), 'T')) + u" "));
+    }
+    EXPECT_FALSE(PanelHasUnsavedChanges(1)) << "ticks change no contact";
+}
+
+// Rows: Anna (quick-dial 12), Bernd, Anna again (the same number with
+// quick-dial 15, and a mobile number), then two Annas with five numbers
+// each. The ticked contacts become the first one's, their rows go, the
+// count follows and a quick-dial that gave way is named; more than nine
+// numbers are refused with the contact named; one tick cannot merge.
+TEST_F(AppDispatch, MergeTickedRowsIntoTheFirst)
+{
+    struct Case {
+        std::vector<int> ticked;
+        const char* telefon;    // the merged row's; nullptr: nothing merged
+        const char16_t* named;  // in the message
+        bool conflict;          // the message names quick-dial 15
+    };
+    const Case cases[] = {
+        {{0, 2}, "030 1234567  #  0171 333", u"Anna", true},
+        {{1, 2}, "089 111  #  +49 30 1234567  #  0171 333", u"Bernd", false},
+        {{3, 4}, nullptr, u"Anna", false},
+        {{2}, nullptr, nullptr, false},
+    };
+    nwtest::WriteFileBytes(dir_ / "daten" / "buch.xml",
+                           CheckedBook(MergeContact("Anna", {"030 1234567:12"}) + MergeContact("Bernd", {"089 111"}) +
+                                       MergeContact("Anna", {"+49 30 1234567:15", "0171 333"}) +
+                                       MergeContact("Anna", {"0170 1", "0170 2", "0170 3", "0170 4", "0170 5"}) +
+                                       MergeContact("Anna", {"0160 1", "0160 2", "0160 3", "0160 4", "0160 5"})));
+    Start();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(::testing::PrintToString(c.ticked));
+        ui::SetNextQuestionAnswer(app::DiscardChanges);  // after a merge
+        Load(1, "buch.xml");
+        ui::ClearRecordedMessages();
+        TickRows(1, c.ticked);
+        const std::vector<std::u16string> before = RowTexts(1);
+        ASSERT_EQ(CanMergeTicked(1), c.ticked.size() > 1);
+        if (CanMergeTicked(1))
+            ChooseFromListMenu(1, QStringLiteral("Zusammenf\u00fchren"));
+        ASSERT_TRUE(apptest::HandlePendingEvents());
+
+        const int rows = c.telefon ? 4 : 5;
+        EXPECT_EQ(Rows(1), rows);
+        EXPECT_EQ(ui::GetText(PanelWidgetNumber(1, CountLabelWidget)), u" Anz.: " + DecimalText(rows));
+        EXPECT_EQ(PanelHasUnsavedChanges(1), c.telefon != nullptr);
+        if (c.telefon) {
+            EXPECT_EQ(U8(ui::GetItemText(PanelWidgetNumber(1, ContactListWidget), c.ticked[0], 4)), c.telefon);
+        } else {
+            EXPECT_EQ(RowTexts(1), before);
+        }
+        ASSERT_EQ(ui::RecordedMessages().size(), c.named ? 1u : 0u);
+        if (!c.named)
+            continue;
+        const ui::RecordedMessage& box = ui::RecordedMessages()[0];
+        EXPECT_EQ(box.icon, c.telefon ? ui::Icon::Information : ui::Icon::Warning);
+        EXPECT_NE(box.text.find(u'"' + std::u16string(c.named) + u'"'), std::u16string::npos) << U8(box.text);
+        EXPECT_EQ(box.text.find(u"15") != std::u16string::npos, c.conflict) << U8(box.text);
+    }
 }
 
 // Every exchange file of the test data loads into a panel as the library
@@ -863,24 +803,23 @@ TEST_F(AppDispatch, ContactFilesLoadAsPhonebooksAndSaveAsXml)
     int files = 0;
     for (const auto& entry : fs::directory_iterator(fs::path(NW_TEST_DATA_DIR) / "exchange")) {
         const std::string file = entry.path().filename().string();
+        const std::u16string stem = U16(entry.path().stem().string());
         SCOPED_TRACE(file);
-        const std::string bytes = nwtest::ReadFileBytes(entry.path());
         fs::copy_file(entry.path(), dir_ / "daten" / file);
         ui::ClearRecordedMessages();
         Load(1, file.c_str());
         ++files;
 
-        const auto format = ExchangeFormatOf(U16(file));
-        ASSERT_TRUE(format);
-        const ImportedBook expected = ImportContacts(*format, bytes, U16(entry.path().stem().string()), u" (1)");
+        const ImportedBook expected = ImportContacts(*ExchangeFormatOf(U16(file)),
+                                                     nwtest::ReadFileBytes(entry.path()), stem, u" (1)");
         std::vector<std::u16string> rows;
         ForEachContactRow(expected.records, [&](RecordList::Node*, auto nr, auto id, auto name, auto telefon) {
-            rows.push_back(std::u16string(nr) + u'|' + std::u16string(id) + u'|' + std::u16string(name) + u'|' +
-                           std::u16string(telefon) + u'|');
+            rows.push_back(RowText(nr, id, name, telefon).substr(1) + u'|');
+            std::replace(rows.back().begin(), rows.back().end(), u'\n', u'|');
         });
         EXPECT_FALSE(rows.empty());
         EXPECT_EQ(RowTexts(1), rows);
-        EXPECT_EQ(ui::GetText(PanelWidgetNumber(1, NameFieldWidget)), U16(entry.path().stem().string()));
+        EXPECT_EQ(ui::GetText(PanelWidgetNumber(1, NameFieldWidget)), stem);
         EXPECT_LE(ui::RecordedMessages().size(), 1u);
         EXPECT_FALSE(fs::exists(dir_ / "daten" / (file + "_Formatiert.xml")));
 
@@ -889,130 +828,90 @@ TEST_F(AppDispatch, ContactFilesLoadAsPhonebooksAndSaveAsXml)
         ASSERT_TRUE(apptest::HandlePendingEvents());
         Load(2, (file + "_NEU.xml").c_str());
         EXPECT_EQ(RowTexts(2, 2), RowTexts(1, 2));
-        EXPECT_EQ(ui::GetText(PanelWidgetNumber(2, NameFieldWidget)), U16(entry.path().stem().string()));
     }
     EXPECT_GE(files, 10);
 }
 
-struct ImportCase {
-    const char* name;
-    const char* file;
-    const char* bytes;  // nullptr: there is no such file
-    std::vector<std::string> names;
-    ui::Icon icon;      // of the one box
-};
-
-void PrintTo(const ImportCase& c, std::ostream* os) { *os << c.name; }
-
-// clang-format off
-const ImportCase kImports[] = {
-    {"KaputteKarte", "k.vcf",
-     "BEGIN:VCARD\r\nFN:Ohne Ende\r\nBEGIN:VCARD\r\nFN:Gut\r\nTEL:030 1\r\nEND:VCARD\r\n"
-     "BEGIN:VCARD\r\nFN:Ohne Nummer\r\nEND:VCARD\r\nBEGIN:VCARD\r\nFN:Q\r\nTEL;ENCODING=QUOTED-PRINTABLE:=G1\r\n"
-     "END:VCARD\r\n",
-     {"Gut", "Ohne Nummer"}, ui::Icon::Information},
-    {"ZuVieleFelder", "k.csv", "Name,Mobile Phone\r\nEva,0171 1\r\nZu,0171 2,x\r\nUwe,0171 3\r\n",
-     {"Eva", "Uwe"}, ui::Icon::Information},
-    {"KeineKarte", "k.vcf", "nur Text\r\n", {}, ui::Icon::Information},
-    {"Fehlt", "fehlt.vcf", nullptr, {}, ui::Icon::Error},
-    {"Ordner", "ordner.csv", "", {}, ui::Icon::Error},
-};
-// clang-format on
-
-class AppImport : public AppDispatch, public ::testing::WithParamInterface<ImportCase> {};
-
-// What cannot be read is left out and told in one box, never ends the
+// What cannot be read is left out and told in one box and never ends the
 // load; a file that cannot be opened gives the cannot-open box.
-TEST_P(AppImport, LeftOutEntriesAreToldInOneBox)
+TEST_F(AppDispatch, ContactFileEntriesLeftOutAreToldInOneBox)
 {
-    const ImportCase& c = GetParam();
-    if (c.bytes && std::string(c.name) == "Ordner")
-        fs::create_directory(dir_ / "daten" / c.file);
-    else if (c.bytes)
-        nwtest::WriteFileBytes(dir_ / "daten" / c.file, c.bytes);
+    const std::tuple<const char*, const char*, std::vector<std::string>, ui::Icon> cases[] = {
+        {"karten.vcf",
+         "BEGIN:VCARD\r\nFN:Ohne Ende\r\nBEGIN:VCARD\r\nFN:Gut\r\nTEL:030 1\r\nEND:VCARD\r\nBEGIN:VCARD\r\n"
+         "FN:Ohne Nummer\r\nEND:VCARD\r\nBEGIN:VCARD\r\nFN:Q\r\nTEL;ENCODING=QUOTED-PRINTABLE:=G1\r\nEND:VCARD\r\n",
+         {"Gut", "Ohne Nummer"}, ui::Icon::Information},
+        {"felder.csv", "Name,Mobile Phone\r\nEva,0171 1\r\nZu,0171 2,x\r\nUwe,0171 3\r\n", {"Eva", "Uwe"},
+         ui::Icon::Information},
+        {"text.vcf", "nur Text\r\n", {}, ui::Icon::Information},
+        {"fehlt.vcf", nullptr, {}, ui::Icon::Error},
+        {"ordner.csv", "/", {}, ui::Icon::Error},  // a folder
+    };
     Start();
-    Load(1, c.file);
-    std::vector<std::string> names;
-    for (int row = 0; row < Rows(1); ++row)
-        names.push_back(U8(ui::GetItemText(PanelWidgetNumber(1, ContactListWidget), row, 3)));
-    EXPECT_EQ(names, c.names);
-    EXPECT_EQ(ui::GetText(PanelWidgetNumber(1, CountLabelWidget)), u" Anz.: " + DecimalText(Rows(1)));
-    ASSERT_EQ(ui::RecordedMessages().size(), 1u);
-    EXPECT_EQ(ui::RecordedMessages()[0].icon, c.icon) << U8(ui::RecordedMessages()[0].text);
+    for (const auto& [file, bytes, names, icon] : cases) {
+        SCOPED_TRACE(file);
+        if (bytes && *bytes == '/')
+            fs::create_directory(dir_ / "daten" / file);
+        else if (bytes)
+            nwtest::WriteFileBytes(dir_ / "daten" / file, bytes);
+        ui::ClearRecordedMessages();
+        Load(1, file);
+        std::vector<std::string> shown;
+        for (int row = 0; row < Rows(1); ++row)
+            shown.push_back(U8(ui::GetItemText(PanelWidgetNumber(1, ContactListWidget), row, 3)));
+        EXPECT_EQ(shown, names);
+        ASSERT_EQ(ui::RecordedMessages().size(), 1u);
+        EXPECT_EQ(ui::RecordedMessages()[0].icon, icon) << U8(ui::RecordedMessages()[0].text);
+    }
 }
 
-INSTANTIATE_TEST_SUITE_P(AppDispatch, AppImport, ::testing::ValuesIn(kImports),
-                         [](const auto& info) { return std::string(info.param.name); });
-
-struct ExportCase {
-    const char* name;
-    std::vector<int> ticked;  // in panel 1
-    const char* answer;       // the file chosen, in the data folder; "": cancelled
-    bool written;
-};
-
-void PrintTo(const ExportCase& c, std::ostream* os) { *os << c.name; }
-
-// Panel 1 holds links.xml, panel 2 the vCard file google.vcf; verweis.vcf
-// is a link to it.
-// clang-format off
-const ExportCase kExports[] = {
-    {"AlleAlsVCard",      {},     "k.vcf",       true},
-    {"AngehaktAlsCsv",    {0, 2}, "k.csv",       true},
-    {"EinerAlsVCard",     {1},    "k.vcf",       true},
-    {"Abgebrochen",       {},     "",            false},
-    {"FalscheEndung",     {},     "k.xml",       false},
-    {"GeladeneDatei",     {},     "google.vcf",  false},
-    {"VerweisAufGeladene", {},    "verweis.vcf", false},
-    {"OrdnerFehlt",       {},     "fehlt/k.vcf", false},
-};
-// clang-format on
-
-class AppExport : public AppDispatch, public ::testing::WithParamInterface<ExportCase> {};
-
 // "Exportieren…" writes the ticked contacts, or all, as the library writes
-// them; it never writes over a loaded file, and a failure says so.
-TEST_P(AppExport, WritesTickedOrAllContacts)
+// them; it never writes over a loaded file (panel 2's google.vcf, also
+// through a link), nor a file of another kind, and a failure says so.
+TEST_F(AppDispatch, ExportWritesTickedOrAllContacts)
 {
-    const ExportCase& c = GetParam();
+    const std::tuple<std::vector<int>, const char*, bool> cases[] = {
+        {{}, "k.vcf", true},       {{0, 2}, "k.csv", true},      {{}, "", false},
+        {{}, "k.xml", false},      {{}, "google.vcf", false},    {{}, "verweis.vcf", false},
+        {{}, "fehlt/k.vcf", false},
+    };
     fs::copy_file(fs::path(NW_TEST_DATA_DIR) / "exchange" / "google.vcf", dir_ / "daten" / "google.vcf");
     fs::create_symlink("google.vcf", dir_ / "daten" / "verweis.vcf");
     const std::string loaded = nwtest::ReadFileBytes(dir_ / "daten" / "google.vcf");
     Start();
     Load(1, "links.xml");
     Load(2, "google.vcf");
-    ui::ClearRecordedMessages();
-    TickRows(1, c.ticked);
-    const std::string ticks = AllTicks(1);
-    ui::SetNextSaveFileAnswer(*c.answer ? DataFile(c.answer) : u"");
-    ChooseFromListMenu(1, QStringLiteral("Exportieren\u2026"));
-    ASSERT_TRUE(apptest::HandlePendingEvents());
+    const int list = PanelWidgetNumber(1, ContactListWidget);
+    for (const auto& [ticked, answer, written] : cases) {
+        SCOPED_TRACE(answer);
+        ui::ClearRecordedMessages();
+        for (int row = 0; row < Rows(1); ++row)
+            ui::SetItemState(list, row, 0);
+        TickRows(1, ticked);
+        ui::SetNextSaveFileAnswer(*answer ? DataFile(answer) : u"");
+        ChooseFromListMenu(1, QStringLiteral("Exportieren\u2026"));
+        ASSERT_TRUE(apptest::HandlePendingEvents());
 
-    ASSERT_FALSE(ui::RecordedFileDialogs().empty());
-    EXPECT_TRUE(ui::RecordedFileDialogs().back().save);
-    EXPECT_EQ(AllTicks(1), ticks);
-    EXPECT_EQ(nwtest::ReadFileBytes(dir_ / "daten" / "google.vcf"), loaded);
-    const fs::path target = dir_ / "daten" / c.answer;
-    if (c.written) {
-        const PhonebookPanel& p = Panel(1);
-        const int list = PanelWidgetNumber(1, ContactListWidget);
+        EXPECT_TRUE(ui::RecordedFileDialogs().back().save);
+        EXPECT_EQ(nwtest::ReadFileBytes(dir_ / "daten" / "google.vcf"), loaded);
+        EXPECT_EQ(ui::RecordedMessages().size(), written || !*answer ? 0u : 1u);
         std::vector<RecordList::Node*> contacts;
         for (int row = 0; row < Rows(1); ++row)
-            if (c.ticked.empty() || (ui::GetItemState(list, row) & ui::RowTicked))
-                contacts.push_back(p.contactByKey.at(ui::GetItemKey(list, row)));
-        EXPECT_EQ(nwtest::ReadFileBytes(target), ExportContacts(*ExchangeFormatOf(U16(c.answer)), contacts));
-        EXPECT_TRUE(ui::RecordedMessages().empty());
-    } else if (*c.answer) {
-        EXPECT_TRUE(std::string(c.name).starts_with("Geladen") || std::string(c.name).starts_with("Verweis") ||
-                    !fs::exists(target));
-        ASSERT_EQ(ui::RecordedMessages().size(), 1u);
-        EXPECT_EQ(ui::RecordedMessages()[0].icon, ui::Icon::Error);
-    } else {
-        EXPECT_TRUE(ui::RecordedMessages().empty());
+            if (ticked.empty() || (ui::GetItemState(list, row) & ui::RowTicked))
+                contacts.push_back(Panel(1).contactByKey.at(ui::GetItemKey(list, row)));
+        if (written) {
+            EXPECT_EQ(nwtest::ReadFileBytes(dir_ / "daten" / answer),
+                      ExportContacts(*ExchangeFormatOf(U16(answer)), contacts));
+        }
     }
+    EXPECT_FALSE(fs::exists(dir_ / "daten" / "k.xml"));
+    // Panel 2's phonebook is named after its file: the dialog offers another.
+    ui::SetNextSaveFileAnswer(u"");
+    ChooseFromListMenu(2, QStringLiteral("Exportieren\u2026"));
+    ASSERT_TRUE(apptest::HandlePendingEvents());
+    const std::u16string offered = ui::RecordedFileDialogs().back().initialPath;
+    EXPECT_TRUE(offered.starts_with(DataFile("google")) && offered.ends_with(u".vcf")) << U8(offered);
+    EXPECT_NE(offered, DataFile("google.vcf"));
 }
-
-INSTANTIATE_TEST_SUITE_P(AppDispatch, AppExport, ::testing::ValuesIn(kExports),
-                         [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

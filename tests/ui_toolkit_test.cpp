@@ -921,9 +921,7 @@ TEST_F(UiToolkit, SaveDialogAnswersApartAndAddsTheFiltersExtension)
     ui::SetNextSaveFileAnswer(u"/tmp/k.csv");
     EXPECT_EQ(ui::SaveFileDialog(u"Export", u"/tmp/", u"vCard|*.vcf", 0), u"/tmp/k.csv");
     EXPECT_EQ(ui::OpenFileDialog(u"Laden", u"/tmp/", u"XML|*.xml", 0), u"/tmp/offen.xml");
-    ASSERT_EQ(ui::RecordedFileDialogs().size(), 2u);
-    EXPECT_TRUE(ui::RecordedFileDialogs()[0].save);
-    EXPECT_FALSE(ui::RecordedFileDialogs()[1].save);
+    EXPECT_TRUE(ui::RecordedFileDialogs().at(0).save && !ui::RecordedFileDialogs().at(1).save);
 
     nwtest::TempDir dir;
     OpenMainWindow();
