@@ -5,6 +5,8 @@
 #include "app/unsaved_changes.h"
 #include "phonebook/edit.h"
 #include "phonebook/checking.h"
+#include "phonebook/exporting.h"
+#include "phonebook/merging.h"
 #include "phonebook/panel.h"
 #include "phonebook/phonebook.h"
 
@@ -78,6 +80,9 @@ constexpr Dispatch<PanelWidget> PanelDispatchTable[] = {
     {EditMenuEntry, EditMarkedContact},
     {NewContactMenuEntry, NewContact},
     {FindFieldWidget, FindInPanel},
+    {MarkDuplicatesMenuEntry, MarkDuplicates},
+    {MergeMenuEntry, MergeTickedContacts},
+    {ExportMenuEntry, ExportPanelContacts},
 };
 
 // The information window's widgets.

@@ -5,6 +5,7 @@
 
 #include "app/app.h"
 #include "phonebook/edit.h"
+#include "phonebook/merging.h"
 #include "ui/toolkit.h"
 
 namespace app {
@@ -97,6 +98,9 @@ constexpr MenuLine MenuLines[] = {
     {EditMenuEntry, u"Bearbeiten…", HasMarkedContact},
     {NewContactMenuEntry, u"Neuer Kontakt…", nullptr},
     {CheckMenuEntry, u"Prüfen…", nullptr},
+    {MarkDuplicatesMenuEntry, u"Dubletten markieren", nullptr},
+    {MergeMenuEntry, u"Zusammenführen", CanMergeTicked},
+    {ExportMenuEntry, u"Exportieren…", nullptr},
 };
 
 struct ToolTip {

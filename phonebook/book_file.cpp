@@ -1,6 +1,7 @@
 #include "phonebook/book_file.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <filesystem>
 #include <system_error>
 
@@ -31,6 +32,21 @@ BookMessage ParseErrorMessage(int line, int column, const std::u16string& messag
             u"  Fehler in der XML-Datei.    \n\n  Zeile:\t" + DecimalText(line) + u"    \n  Spalte:\t" +
                 DecimalText(column) + u"    \n\n  Meldung:\n    " + message + u"    \n",
             MessageIcon::Warning};
+}
+
+// The whole file; false when it cannot be opened or read to its end.
+bool ReadWholeFile(const std::u16string& path, std::string& bytes)
+{
+    std::FILE* file = std::fopen(NativePath(path).c_str(), "rb");
+    if (!file)
+        return false;
+    char buffer[65536];
+    std::size_t got = 0;
+    while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0)
+        bytes.append(buffer, got);
+    const bool read = !std::ferror(file);
+    std::fclose(file);
+    return read;
 }
 
 WriteOutcome WriteDocument(int document, const ByteTarget& target)
@@ -82,6 +98,29 @@ ReadPhonebook ReadPhonebookFile(int document, const std::u16string& path, const 
             book.messages.push_back({u"Information", FurtherIgnoredNodesMessage(ignored - SingleIgnoredNodeBoxes),
                                      MessageIcon::Information});
     }
+    return book;
+}
+
+ReadPhonebook ReadContactsFile(ExchangeFormat format, const std::u16string& path, const std::u16string& suffix)
+{
+    ReadPhonebook book;
+    std::string bytes;
+    if (!ReadWholeFile(path, bytes)) {
+        book.messages.push_back(CannotOpenMessage(path));
+        return book;
+    }
+    book.opened = true;
+    book.phonebookName = BookNameOf(path);
+    ImportedBook imported = ImportContacts(format, bytes, book.phonebookName, suffix);
+    book.records = std::move(imported.records);
+    // One box: what was left out, after the note that the file held no
+    // contacts at all.
+    std::u16string text = ImportReportMessage(imported.report);
+    if (!imported.report.recognized)
+        text = u"  In der Datei wurden keine Kontakte gefunden.    \n\n  Datei:  " + FilePart(path) +
+               u"    \n\n  Pfad:   " + DirectoryPart(path) + u"    " + (text.empty() ? u"" : u"\n\n") + text;
+    if (!text.empty())
+        book.messages.push_back({u"Information", std::move(text), MessageIcon::Information});
     return book;
 }
 

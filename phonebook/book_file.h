@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "contacts/exchange.h"
 #include "contacts/records.h"
 
 // The kinds of message box, numbered as the toolkit's icons.
@@ -66,6 +67,13 @@ struct ReadPhonebook {
 // document stays loaded for WriteFormattedCopy; XmlFreeDocument drops it
 // when no copy is wanted.
 ReadPhonebook ReadPhonebookFile(int document, const std::u16string& path, const std::u16string& suffix);
+
+// Reads a vCard or CSV file (contacts/exchange.h) as "Laden" does: into a
+// phonebook named after the file (BookNameOf), every nr followed by suffix.
+// Nothing stays loaded and no formatted copy is made. A file that cannot be
+// read gives the cannot-open message; cards or rows left out, pictures and
+// unknown columns are told in one Information message.
+ReadPhonebook ReadContactsFile(ExchangeFormat format, const std::u16string& path, const std::u16string& suffix);
 
 // The formatted copy of a document that ReadPhonebookFile left loaded:
 // re-indented by 3, in the document's own encoding and line ends. The

@@ -306,8 +306,10 @@ void LoadPhonebook(int panel)
         return;
     PhonebookPanel& p = Panel(panel);
 
-    const std::u16string path = ui::OpenFileDialog(u"Telefonbuch auswählen:", p.rememberedDirectory,
-                                                   u"Telefonbuch (*.xml)|*.xml", 0);
+    // Contacts of phones and mail programs load as a phonebook too.
+    const std::u16string path =
+        ui::OpenFileDialog(u"Telefonbuch auswählen:", p.rememberedDirectory,
+                           u"Telefonbuch (*.xml)|*.xml|vCard (*.vcf)|*.vcf|CSV (*.csv)|*.csv", 0);
     if (path.empty())
         return;
 
@@ -318,9 +320,11 @@ void LoadPhonebook(int panel)
     PhonebookName() = u"Unbekannt";
     ScratchList().Clear();
 
-    ReadPhonebook book = ReadPhonebookFile(Document, path, Suffix(panel));
+    const std::optional<ExchangeFormat> contacts = ExchangeFormatOf(path);
+    ReadPhonebook book = contacts ? ReadContactsFile(*contacts, path, Suffix(panel))
+                                  : ReadPhonebookFile(Document, path, Suffix(panel));
     std::optional<FormattedCopyWriter> copy;
-    if (book.opened)
+    if (book.opened && !contacts)
         copy.emplace(Document, path);
     ScratchList() = std::move(book.records);
     PhonebookName() = std::move(book.phonebookName);
@@ -419,6 +423,12 @@ void MoveContacts(int panel)
     const bool removed = RemoveTickedRows(panel);
     MarkPanelsChanged(panel, removed, given);
     RefreshCountLabels();
+}
+
+void UpdateCountLabel(int panel)
+{
+    if (ValidPanel(panel))
+        SetCountLabel(panel);
 }
 
 void DeleteContacts(int panel)

@@ -12,6 +12,7 @@
 #include <QTableView>
 #include <QWidget>
 
+#include <algorithm>
 #include <filesystem>
 #include <set>
 #include <ostream>
@@ -26,6 +27,9 @@
 #include "phonebook/checking.h"
 #include "base/date.h"
 #include "base/text.h"
+#include "contacts/exchange.h"
+#include "phonebook/core.h"
+#include "phonebook/merging.h"
 #include "phonebook/panel.h"
 #include "phonebook/phonebook.h"
 
@@ -659,5 +663,255 @@ TEST_P(AppCheck, FindingsAreShownAndSavingAsksAboutThem)
 
 INSTANTIATE_TEST_SUITE_P(AppDispatch, AppCheck, ::testing::ValuesIn(kChecks),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// --- "Dubletten markieren", "Zusammenführen", vCard and CSV -----------------
+
+// A contact with these numbers, each "text" or "text:quick-dial".
+std::string MergeContact(const std::string& name, const std::vector<std::string>& numbers)
+{
+    std::string xml = "<contact><person><realName>" + name + "</realName></person><telephony>";
+    for (const std::string& n : numbers) {
+        const std::size_t colon = n.find(':');
+        xml += colon == std::string::npos ? "<number>" + n + "</number>"
+                                          : "<number quickdial=\"" + n.substr(colon + 1) + "\">" +
+                                                n.substr(0, colon) + "</number>";
+    }
+    return xml + "</telephony></contact>";
+}
+
+// Tick marks of every row as "T" (ticked) or "." (not).
+std::string AllTicks(int panel)
+{
+    std::string ticks;
+    for (int row = 0; row < Rows(panel); ++row)
+        ticks += ui::GetItemState(PanelWidgetNumber(panel, ContactListWidget), row) & ui::RowTicked ? 'T' : '.';
+    return ticks;
+}
+
+void TickRows(int panel, const std::vector<int>& rows)
+{
+    for (int row : rows)
+        ui::SetItemState(PanelWidgetNumber(panel, ContactListWidget), row, ui::RowTicked);
+}
+
+// The columns from firstColumn to Telefon of every row.
+std::vector<std::u16string> RowTexts(int panel, int firstColumn = 1)
+{
+    std::vector<std::u16string> rows;
+    for (int row = 0; row < Rows(panel); ++row) {
+        rows.emplace_back();
+        for (int column = firstColumn; column <= 4; ++column)
+            rows.back() += ui::GetItemText(PanelWidgetNumber(panel, ContactListWidget), row, column) + u'|';
+    }
+    return rows;
+}
+
+// Exactly the rows whose contact stands earlier in the panel or anywhere in
+// the other one get ticked (a tick of the user's own goes); one box tells
+// how many. Panel 1: Anna, Bernd, Anna's number in another form, Carla
+// (whom panel 2 holds), a nameless contact with Bernd's number, another
+// Bernd with another number. Panel 2: Carla, Dora; emptied for step 2.
+TEST_F(AppDispatch, MarkDuplicatesTicksLaterDuplicatesOnly)
+{
+    nwtest::WriteFileBytes(dir_ / "daten" / "eins.xml",
+                           CheckedBook(MergeContact("Anna", {"030 1234567"}) + MergeContact("Bernd", {"089 111"}) +
+                                       MergeContact("Anna", {"+49 30 1234567"}) + MergeContact("Carla", {"0171 222"}) +
+                                       MergeContact("", {"089 111"}) + MergeContact("Bernd", {"040 999"})));
+    nwtest::WriteFileBytes(dir_ / "daten" / "zwei.xml",
+                           CheckedBook(MergeContact("Carla", {"0049 171 222"}) + MergeContact("Dora", {"0221 1"})));
+    Start();
+    Load(1, "eins.xml");
+    Load(2, "zwei.xml");
+    const std::pair<int, std::string> steps[] = {{1, "..TTT."}, {2, "T."}, {1, "..T.T."}};
+    for (const auto& [panel, ticks] : steps) {
+        if (ticks == "..T.T.")
+            Click(PanelWidgetNumber(2, NewButtonWidget));
+        TickRows(panel, {1});
+        ui::ClearRecordedMessages();
+        ChooseFromListMenu(panel, QStringLiteral("Dubletten markieren"));
+        ASSERT_TRUE(apptest::HandlePendingEvents());
+        EXPECT_EQ(AllTicks(panel), ticks);
+        ASSERT_EQ(ui::RecordedMessages().size(), 1u);
+        EXPECT_TRUE(ui::RecordedMessages()[0].text.starts_with(
+            u"  " + DecimalText(std::count(ticks.begin(), ticks.end(), 'T')) + u" "));
+    }
+    EXPECT_FALSE(PanelHasUnsavedChanges(1)) << "ticks change no contact";
+}
+
+// Rows: Anna (quick-dial 12), Bernd, Anna again (the same number with
+// quick-dial 15, and a mobile number), then two Annas with five numbers
+// each. The ticked contacts become the first one's, their rows go, the
+// count follows and a quick-dial that gave way is named; more than nine
+// numbers are refused with the contact named; one tick cannot merge.
+TEST_F(AppDispatch, MergeTickedRowsIntoTheFirst)
+{
+    struct Case {
+        std::vector<int> ticked;
+        const char* telefon;    // the merged row's; nullptr: nothing merged
+        const char16_t* named;  // in the message
+        bool conflict;          // the message names quick-dial 15
+    };
+    const Case cases[] = {
+        {{0, 2}, "030 1234567  #  0171 333", u"Anna", true},
+        {{1, 2}, "089 111  #  +49 30 1234567  #  0171 333", u"Bernd", false},
+        {{3, 4}, nullptr, u"Anna", false},
+        {{2}, nullptr, nullptr, false},
+    };
+    nwtest::WriteFileBytes(dir_ / "daten" / "buch.xml",
+                           CheckedBook(MergeContact("Anna", {"030 1234567:12"}) + MergeContact("Bernd", {"089 111"}) +
+                                       MergeContact("Anna", {"+49 30 1234567:15", "0171 333"}) +
+                                       MergeContact("Anna", {"0170 1", "0170 2", "0170 3", "0170 4", "0170 5"}) +
+                                       MergeContact("Anna", {"0160 1", "0160 2", "0160 3", "0160 4", "0160 5"})));
+    Start();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(::testing::PrintToString(c.ticked));
+        ui::SetNextQuestionAnswer(app::DiscardChanges);  // after a merge
+        Load(1, "buch.xml");
+        ui::ClearRecordedMessages();
+        TickRows(1, c.ticked);
+        const std::vector<std::u16string> before = RowTexts(1);
+        ASSERT_EQ(CanMergeTicked(1), c.ticked.size() > 1);
+        if (CanMergeTicked(1))
+            ChooseFromListMenu(1, QStringLiteral("Zusammenf\u00fchren"));
+        ASSERT_TRUE(apptest::HandlePendingEvents());
+
+        const int rows = c.telefon ? 4 : 5;
+        EXPECT_EQ(Rows(1), rows);
+        EXPECT_EQ(ui::GetText(PanelWidgetNumber(1, CountLabelWidget)), u" Anz.: " + DecimalText(rows));
+        EXPECT_EQ(PanelHasUnsavedChanges(1), c.telefon != nullptr);
+        if (c.telefon) {
+            EXPECT_EQ(U8(ui::GetItemText(PanelWidgetNumber(1, ContactListWidget), c.ticked[0], 4)), c.telefon);
+        } else {
+            EXPECT_EQ(RowTexts(1), before);
+        }
+        ASSERT_EQ(ui::RecordedMessages().size(), c.named ? 1u : 0u);
+        if (!c.named)
+            continue;
+        const ui::RecordedMessage& box = ui::RecordedMessages()[0];
+        EXPECT_EQ(box.icon, c.telefon ? ui::Icon::Information : ui::Icon::Warning);
+        EXPECT_NE(box.text.find(u'"' + std::u16string(c.named) + u'"'), std::u16string::npos) << U8(box.text);
+        EXPECT_EQ(box.text.find(u"15") != std::u16string::npos, c.conflict) << U8(box.text);
+    }
+}
+
+// Every exchange file of the test data loads into a panel as the library
+// reads it, named after the file and without a formatted copy; "Speichern"
+// makes a phonebook of it that loads with the same names and numbers.
+TEST_F(AppDispatch, ContactFilesLoadAsPhonebooksAndSaveAsXml)
+{
+    Start();
+    int files = 0;
+    for (const auto& entry : fs::directory_iterator(fs::path(NW_TEST_DATA_DIR) / "exchange")) {
+        const std::string file = entry.path().filename().string();
+        const std::u16string stem = U16(entry.path().stem().string());
+        SCOPED_TRACE(file);
+        fs::copy_file(entry.path(), dir_ / "daten" / file);
+        ui::ClearRecordedMessages();
+        Load(1, file.c_str());
+        ++files;
+
+        const ImportedBook expected = ImportContacts(*ExchangeFormatOf(U16(file)),
+                                                     nwtest::ReadFileBytes(entry.path()), stem, u" (1)");
+        std::vector<std::u16string> rows;
+        ForEachContactRow(expected.records, [&](RecordList::Node*, auto nr, auto id, auto name, auto telefon) {
+            rows.push_back(RowText(nr, id, name, telefon).substr(1) + u'|');
+            std::replace(rows.back().begin(), rows.back().end(), u'\n', u'|');
+        });
+        EXPECT_FALSE(rows.empty());
+        EXPECT_EQ(RowTexts(1), rows);
+        EXPECT_EQ(ui::GetText(PanelWidgetNumber(1, NameFieldWidget)), stem);
+        EXPECT_LE(ui::RecordedMessages().size(), 1u);
+        EXPECT_FALSE(fs::exists(dir_ / "daten" / (file + "_Formatiert.xml")));
+
+        ui::SetNextTableDialogAnswer(SaveAnyway);  // contacts without a number are asked about
+        Click(PanelWidgetNumber(1, SaveButtonWidget));
+        ASSERT_TRUE(apptest::HandlePendingEvents());
+        Load(2, (file + "_NEU.xml").c_str());
+        EXPECT_EQ(RowTexts(2, 2), RowTexts(1, 2));
+    }
+    EXPECT_GE(files, 10);
+}
+
+// What cannot be read is left out and told in one box and never ends the
+// load; a file that cannot be opened gives the cannot-open box.
+TEST_F(AppDispatch, ContactFileEntriesLeftOutAreToldInOneBox)
+{
+    const std::tuple<const char*, const char*, std::vector<std::string>, ui::Icon> cases[] = {
+        {"karten.vcf",
+         "BEGIN:VCARD\r\nFN:Ohne Ende\r\nBEGIN:VCARD\r\nFN:Gut\r\nTEL:030 1\r\nEND:VCARD\r\nBEGIN:VCARD\r\n"
+         "FN:Ohne Nummer\r\nEND:VCARD\r\nBEGIN:VCARD\r\nFN:Q\r\nTEL;ENCODING=QUOTED-PRINTABLE:=G1\r\nEND:VCARD\r\n",
+         {"Gut", "Ohne Nummer"}, ui::Icon::Information},
+        {"felder.csv", "Name,Mobile Phone\r\nEva,0171 1\r\nZu,0171 2,x\r\nUwe,0171 3\r\n", {"Eva", "Uwe"},
+         ui::Icon::Information},
+        {"text.vcf", "nur Text\r\n", {}, ui::Icon::Information},
+        {"fehlt.vcf", nullptr, {}, ui::Icon::Error},
+        {"ordner.csv", "/", {}, ui::Icon::Error},  // a folder
+    };
+    Start();
+    for (const auto& [file, bytes, names, icon] : cases) {
+        SCOPED_TRACE(file);
+        if (bytes && *bytes == '/')
+            fs::create_directory(dir_ / "daten" / file);
+        else if (bytes)
+            nwtest::WriteFileBytes(dir_ / "daten" / file, bytes);
+        ui::ClearRecordedMessages();
+        Load(1, file);
+        std::vector<std::string> shown;
+        for (int row = 0; row < Rows(1); ++row)
+            shown.push_back(U8(ui::GetItemText(PanelWidgetNumber(1, ContactListWidget), row, 3)));
+        EXPECT_EQ(shown, names);
+        ASSERT_EQ(ui::RecordedMessages().size(), 1u);
+        EXPECT_EQ(ui::RecordedMessages()[0].icon, icon) << U8(ui::RecordedMessages()[0].text);
+    }
+}
+
+// "Exportieren…" writes the ticked contacts, or all, as the library writes
+// them; it never writes over a loaded file (panel 2's google.vcf, also
+// through a link), nor a file of another kind, and a failure says so.
+TEST_F(AppDispatch, ExportWritesTickedOrAllContacts)
+{
+    const std::tuple<std::vector<int>, const char*, bool> cases[] = {
+        {{}, "k.vcf", true},       {{0, 2}, "k.csv", true},      {{}, "", false},
+        {{}, "k.xml", false},      {{}, "google.vcf", false},    {{}, "verweis.vcf", false},
+        {{}, "fehlt/k.vcf", false},
+    };
+    fs::copy_file(fs::path(NW_TEST_DATA_DIR) / "exchange" / "google.vcf", dir_ / "daten" / "google.vcf");
+    fs::create_symlink("google.vcf", dir_ / "daten" / "verweis.vcf");
+    const std::string loaded = nwtest::ReadFileBytes(dir_ / "daten" / "google.vcf");
+    Start();
+    Load(1, "links.xml");
+    Load(2, "google.vcf");
+    const int list = PanelWidgetNumber(1, ContactListWidget);
+    for (const auto& [ticked, answer, written] : cases) {
+        SCOPED_TRACE(answer);
+        ui::ClearRecordedMessages();
+        for (int row = 0; row < Rows(1); ++row)
+            ui::SetItemState(list, row, 0);
+        TickRows(1, ticked);
+        ui::SetNextSaveFileAnswer(*answer ? DataFile(answer) : u"");
+        ChooseFromListMenu(1, QStringLiteral("Exportieren\u2026"));
+        ASSERT_TRUE(apptest::HandlePendingEvents());
+
+        EXPECT_TRUE(ui::RecordedFileDialogs().back().save);
+        EXPECT_EQ(nwtest::ReadFileBytes(dir_ / "daten" / "google.vcf"), loaded);
+        EXPECT_EQ(ui::RecordedMessages().size(), written || !*answer ? 0u : 1u);
+        std::vector<RecordList::Node*> contacts;
+        for (int row = 0; row < Rows(1); ++row)
+            if (ticked.empty() || (ui::GetItemState(list, row) & ui::RowTicked))
+                contacts.push_back(Panel(1).contactByKey.at(ui::GetItemKey(list, row)));
+        if (written) {
+            EXPECT_EQ(nwtest::ReadFileBytes(dir_ / "daten" / answer),
+                      ExportContacts(*ExchangeFormatOf(U16(answer)), contacts));
+        }
+    }
+    EXPECT_FALSE(fs::exists(dir_ / "daten" / "k.xml"));
+    // Panel 2's phonebook is named after its file: the dialog offers another.
+    ui::SetNextSaveFileAnswer(u"");
+    ChooseFromListMenu(2, QStringLiteral("Exportieren\u2026"));
+    ASSERT_TRUE(apptest::HandlePendingEvents());
+    const std::u16string offered = ui::RecordedFileDialogs().back().initialPath;
+    EXPECT_TRUE(offered.starts_with(DataFile("google")) && offered.ends_with(u".vcf")) << U8(offered);
+    EXPECT_NE(offered, DataFile("google.vcf"));
+}
 
 }  // namespace

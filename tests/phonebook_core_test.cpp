@@ -134,6 +134,10 @@ TEST_P(PhonebookRows, ShowsContactsWhereverTheyStand)
     EXPECT_EQ(f.status, 0);
     EXPECT_EQ(U8(f.name), c.name);
     EXPECT_EQ(RowsOf(BuildContactRows(f.records)), c.rows);
+    // A row made anew for one contact is the row the whole list gives it.
+    ForEachContactRow(f.records, [](RecordList::Node* contact, auto nr, auto id, auto name, auto telefon) {
+        EXPECT_EQ(ContactRowText(contact), RowText(nr, id, name, telefon));
+    });
 }
 
 INSTANTIATE_TEST_SUITE_P(

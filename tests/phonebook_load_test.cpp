@@ -110,7 +110,7 @@ TEST_P(PhonebookLoadGood, FillsThePanelAndWritesTheFormattedCopy)
     const ui::RecordedFileDialog& dialog = ui::RecordedFileDialogs().back();
     EXPECT_EQ(U8(dialog.title), "Telefonbuch auswählen:");
     EXPECT_EQ(U8(dialog.initialPath), "/start/");
-    EXPECT_EQ(U8(dialog.filter), "Telefonbuch (*.xml)|*.xml");
+    EXPECT_EQ(U8(dialog.filter), "Telefonbuch (*.xml)|*.xml|vCard (*.vcf)|*.vcf|CSV (*.csv)|*.csv");
     EXPECT_EQ(dialog.filterIndex, 0);
 
     EXPECT_TRUE(Messages().empty());

@@ -1042,6 +1042,35 @@ TEST_F(UiToolkit, QueuedFileAnswersAreReturnedInOrderWithoutADialog)
     EXPECT_EQ(ui::RecordedFileDialogs()[1].filterIndex, 1);
 }
 
+// The save dialog takes its own queued answers; shown, it is one to write
+// with, and a name typed without extension gets the chosen filter's.
+TEST_F(UiToolkit, SaveDialogAnswersApartAndAddsTheFiltersExtension)
+{
+    ui::SetNextOpenFileAnswer(u"/tmp/offen.xml");
+    ui::SetNextSaveFileAnswer(u"/tmp/k.csv");
+    EXPECT_EQ(ui::SaveFileDialog(u"Export", u"/tmp/", u"vCard|*.vcf", 0), u"/tmp/k.csv");
+    EXPECT_EQ(ui::OpenFileDialog(u"Laden", u"/tmp/", u"XML|*.xml", 0), u"/tmp/offen.xml");
+    EXPECT_TRUE(ui::RecordedFileDialogs().at(0).save && !ui::RecordedFileDialogs().at(1).save);
+
+    nwtest::TempDir dir;
+    OpenMainWindow();
+    for (const auto& [index, typed, expected] : {std::tuple{0, "neu", "neu.vcf"}, std::tuple{1, "neu", "neu.csv"},
+                                                 std::tuple{1, "neu.txt", "neu.txt"}}) {
+        WhenModalOpens([&](QWidget* modal) {
+            auto* dialog = qobject_cast<QFileDialog*>(modal);
+            ASSERT_NE(dialog, nullptr);
+            EXPECT_EQ(dialog->acceptMode(), QFileDialog::AcceptSave);
+            auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+            ASSERT_NE(name, nullptr);
+            name->setText(QString::fromUtf8(typed));  // as typed
+            static_cast<QDialog*>(dialog)->accept();
+        });
+        const std::u16string chosen = ui::SaveFileDialog(u"Export", U16(dir.path().string() + "/"),
+                                                         u"vCard (*.vcf)|*.vcf|CSV (*.csv)|*.csv", index);
+        EXPECT_EQ(QFileInfo(QString::fromStdU16String(chosen)).fileName(), QString::fromUtf8(expected));
+    }
+}
+
 struct FileDialogCase {
     const char* name;
     std::string filter;

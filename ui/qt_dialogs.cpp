@@ -1,4 +1,4 @@
-// Message boxes, questions and the open-file dialog, each owned by the
+// Message boxes, questions and the file dialogs, each owned by the
 // front window, and the seam through which tests answer them instead.
 #include "ui/qt_internal.h"
 
@@ -111,14 +111,27 @@ int Question(const std::u16string& title, const std::u16string& text, Icon icon,
     return chosen == pushButtons.end() ? cancelButton : static_cast<int>(chosen - pushButtons.begin());
 }
 
-std::u16string OpenFileDialog(const std::u16string& title, const std::u16string& initialPath,
-                              const std::u16string& filter, int filterIndex)
+namespace {
+
+// The extension of a filter's first pattern, "vcf" for "*.vcf"; empty
+// for a pattern such as "*".
+QString FilterSuffix(const QString& filter)
+{
+    const qsizetype open = filter.lastIndexOf(u'(');
+    const QString pattern = filter.mid(open + 1).section(u' ', 0, 0).remove(u')');
+    const QString suffix = pattern.startsWith(u"*.") ? pattern.mid(2) : QString();
+    return suffix.contains(u'*') || suffix.contains(u'?') ? QString() : suffix;
+}
+
+std::u16string FileDialog(bool save, const std::u16string& title, const std::u16string& initialPath,
+                          const std::u16string& filter, int filterIndex)
 {
     State& s = S();
-    if (!s.fileAnswers.empty()) {
-        s.fileDialogs.push_back({title, initialPath, filter, filterIndex});
-        std::u16string answer = std::move(s.fileAnswers.front());
-        s.fileAnswers.pop_front();
+    std::deque<std::u16string>& answers = save ? s.saveAnswers : s.fileAnswers;
+    if (!answers.empty()) {
+        s.fileDialogs.push_back({title, initialPath, filter, filterIndex, save});
+        std::u16string answer = std::move(answers.front());
+        answers.pop_front();
         return answer;
     }
     if (!QApplication::instance())
@@ -126,13 +139,19 @@ std::u16string OpenFileDialog(const std::u16string& title, const std::u16string&
 
     QFileDialog dialog(FrontWindow(), Q(title));
     dialog.setOption(QFileDialog::DontUseNativeDialog);
-    dialog.setFileMode(QFileDialog::ExistingFile);
-    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     const QStringList filters = QtFilters(Q(filter));
     if (!filters.isEmpty()) {
         dialog.setNameFilters(filters);
         if (filterIndex >= 0 && filterIndex < filters.size())
             dialog.selectNameFilter(filters[filterIndex]);
+        // A name typed without extension gets the chosen filter's.
+        if (save) {
+            dialog.setDefaultSuffix(FilterSuffix(dialog.selectedNameFilter()));
+            QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog,
+                             [&dialog](const QString& chosen) { dialog.setDefaultSuffix(FilterSuffix(chosen)); });
+        }
     }
     const QString path = Q(initialPath);
     if (!path.isEmpty()) {
@@ -151,10 +170,25 @@ std::u16string OpenFileDialog(const std::u16string& title, const std::u16string&
     return chosen.isEmpty() ? std::u16string() : U(QDir::toNativeSeparators(chosen.front()));
 }
 
+}  // namespace
+
+std::u16string OpenFileDialog(const std::u16string& title, const std::u16string& initialPath,
+                              const std::u16string& filter, int filterIndex)
+{
+    return FileDialog(false, title, initialPath, filter, filterIndex);
+}
+
+std::u16string SaveFileDialog(const std::u16string& title, const std::u16string& initialPath,
+                              const std::u16string& filter, int filterIndex)
+{
+    return FileDialog(true, title, initialPath, filter, filterIndex);
+}
+
 void RecordMessageBoxes(bool on) { S().recordMessages = on; }
 const std::vector<RecordedMessage>& RecordedMessages() { return S().messages; }
 void ClearRecordedMessages() { S().messages.clear(); }
 void SetNextOpenFileAnswer(const std::u16string& path) { S().fileAnswers.push_back(path); }
+void SetNextSaveFileAnswer(const std::u16string& path) { S().saveAnswers.push_back(path); }
 const std::vector<RecordedFileDialog>& RecordedFileDialogs() { return S().fileDialogs; }
 void SetNextQuestionAnswer(int button) { S().questionAnswers.push_back(button); }
 const std::vector<RecordedQuestion>& RecordedQuestions() { return S().questions; }

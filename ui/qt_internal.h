@@ -90,7 +90,8 @@ struct State {
     int eventWindow = NoWindow;
     bool recordMessages = false;
     std::vector<RecordedMessage> messages;
-    std::deque<std::u16string> fileAnswers;
+    std::deque<std::u16string> fileAnswers;  // of the open-file dialog
+    std::deque<std::u16string> saveAnswers;  // of the save-file dialog
     std::vector<RecordedFileDialog> fileDialogs;
     std::deque<int> questionAnswers;
     std::vector<RecordedQuestion> questions;

@@ -218,6 +218,7 @@ void ResetForTests()
     s.recordMessages = false;
     s.messages.clear();
     s.fileAnswers.clear();
+    s.saveAnswers.clear();
     s.fileDialogs.clear();
     s.questionAnswers.clear();
     s.questions.clear();

@@ -226,6 +226,11 @@ void MessageBox(const std::u16string& title, const std::u16string& text, Icon ic
 // path, or the empty text when the user cancels.
 std::u16string OpenFileDialog(const std::u16string& title, const std::u16string& initialPath,
                               const std::u16string& filter, int filterIndex);
+// The same for a file to write: the name may be new, a name typed without
+// extension gets the chosen filter's first one, and choosing a file that
+// exists asks before it is replaced.
+std::u16string SaveFileDialog(const std::u16string& title, const std::u16string& initialPath,
+                              const std::u16string& filter, int filterIndex);
 
 // A modal question with a row of answer buttons, left to right as given;
 // returns the index of the button chosen. Return chooses defaultButton;
@@ -257,7 +262,7 @@ struct TableDialog {
 int ShowTableDialog(const TableDialog& dialog);
 
 // The dialog seam: tests record message boxes instead of showing them and
-// answer the open-file dialog and the questions themselves. The real dialogs
+// answer the file dialogs and the questions themselves. The real dialogs
 // are the default.
 struct RecordedMessage {
     std::u16string title;
@@ -271,11 +276,14 @@ void ClearRecordedMessages();
 // While answers are queued no dialog is shown; the dialog's arguments are
 // kept for inspection.
 void SetNextOpenFileAnswer(const std::u16string& path);
+// The same for the next save-file dialog.
+void SetNextSaveFileAnswer(const std::u16string& path);
 struct RecordedFileDialog {
     std::u16string title;
     std::u16string initialPath;
     std::u16string filter;
     int filterIndex;
+    bool save = false;  // a save-file dialog
 };
 const std::vector<RecordedFileDialog>& RecordedFileDialogs();
 // Queues the index of the button that answers the next question. While
