@@ -425,12 +425,6 @@ void MoveContacts(int panel)
     RefreshCountLabels();
 }
 
-void UpdateCountLabel(int panel)
-{
-    if (ValidPanel(panel))
-        SetCountLabel(panel);
-}
-
 void DeleteContacts(int panel)
 {
     if (!ValidPanel(panel))

@@ -34,8 +34,6 @@ void UntickMarkedRows(int panel);
 void CopyContacts(int panel);
 void MoveContacts(int panel);
 void DeleteContacts(int panel);
-// Shows how many rows the panel's list holds in its count label.
-void UpdateCountLabel(int panel);
 
 // " (1)" or " (2)": what the nr of every record a panel makes ends with.
 std::u16string PanelSuffix(int panel);
