@@ -181,12 +181,9 @@ std::size_t CharacterAt(std::u16string_view text, std::size_t i, bool& fits)
         fits = true;
         return 1;
     }
-    if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
-        fits = IsXmlCharacter(0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00));
-        return 2;
-    }
-    fits = IsXmlCharacter(c);
-    return 1;
+    std::size_t length = 1;
+    fits = IsXmlCharacter(CodePointAt(text, i, length));
+    return length;
 }
 
 }  // namespace

@@ -52,6 +52,20 @@ inline char32_t NextCodePoint(const char16_t*& p, const char16_t* end)
     return c >= 0xD800 && c <= 0xDFFF ? 0xFFFD : c;
 }
 
+// The code point at text[i] (i < text.size()), and in length how many
+// units it takes: 2 for a surrogate pair, else 1 (a surrogate without its
+// partner counts as itself).
+inline char32_t CodePointAt(std::u16string_view text, std::size_t i, std::size_t& length)
+{
+    const char32_t c = text[i];
+    if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
+        length = 2;
+        return 0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00);
+    }
+    length = 1;
+    return c;
+}
+
 // The UTF-8 form of code point c at out (room for 4 bytes); returns its
 // length.
 inline std::size_t EncodeUtf8(char32_t c, unsigned char* out)

@@ -181,12 +181,8 @@ bool HoldsBadCharacters(std::u16string_view text)
 std::u16string BadCharacter(std::u16string_view text)
 {
     for (std::size_t i = 0; i < text.size();) {
-        char32_t c = text[i];
         std::size_t length = 1;
-        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
-            c = 0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00);
-            length = 2;
-        }
+        const char32_t c = CodePointAt(text, i, length);
         if (!IsXmlCharacter(c)) {
             char code[16];
             const int n = std::snprintf(code, sizeof code, "U+%04X", static_cast<unsigned>(c));

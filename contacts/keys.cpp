@@ -1,5 +1,7 @@
 #include "contacts/keys.h"
 
+#include "base/text.h"
+
 #include <phonenumbers/phonenumber.pb.h>
 #include <phonenumbers/phonenumberutil.h>
 #include <unicode/normalizer2.h>
@@ -296,12 +298,8 @@ void AppendWords(std::u16string& out, std::u16string_view text)
 {
     bool blank = !out.empty();
     for (std::size_t i = 0; i < text.size();) {
-        char32_t c = text[i];
         std::size_t length = 1;
-        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
-            c = 0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00);
-            length = 2;
-        }
+        const char32_t c = CodePointAt(text, i, length);
         if (u_isUWhiteSpace(static_cast<UChar32>(c))) {
             blank = !out.empty();
         } else {

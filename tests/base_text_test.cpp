@@ -173,6 +173,14 @@ TEST(BaseUtf, LoneSurrogateAtEveryPlaceBecomesReplacement)
             EXPECT_EQ(Utf16ToUtf8(broken), U8(expected));
             EXPECT_EQ(NativePath(broken), U8(expected));
             EXPECT_EQ(Utf8ToUtf16(Utf16ToUtf8(broken)), expected);
+            // Walked code point by code point, the lone unit stands alone.
+            std::u16string walked;
+            for (std::size_t i = 0, length = 0; i < broken.size(); i += length) {
+                const char32_t c = CodePointAt(broken, i, length);
+                EXPECT_EQ(length, c > 0xFFFF ? 2u : 1u);
+                walked += c >= 0xD800 && c <= 0xDFFF ? std::u16string(1, u'\uFFFD') : broken.substr(i, length);
+            }
+            EXPECT_EQ(walked, expected);
         }
     }
 }
