@@ -89,11 +89,7 @@ Process Best(const std::vector<std::string>& args, int allowed = 0)
 
 int main(int argc, char** argv)
 {
-    std::vector<int> sizes;
-    for (int i = 1; i < argc; ++i)
-        sizes.push_back(std::atoi(argv[i]));
-    if (sizes.empty())
-        sizes = {10000, 100000};
+    const std::vector<int> sizes = nwbench::BookSizes(argc, argv);
     const std::string tool = NW_CLI_PROGRAM;
     const std::string books = NW_BOOKS_PROGRAM;
     const std::filesystem::path folder = std::filesystem::temp_directory_path() / "nw-bench-cli";

@@ -72,19 +72,9 @@ Figures Measure(int contacts, const std::string& folder)
 {
     Figures f;
     const std::string xml = folder + "/book" + std::to_string(contacts) + ".xml";
-    {
-        const std::string bytes = nwbench::GeneratePhonebook(contacts);
-        f.mb = static_cast<double>(bytes.size()) / 1e6;
-        nwbench::WriteFile(xml, bytes);
-    }
+    f.mb = nwbench::WriteBook(xml, nwbench::GeneratePhonebook(contacts));
     double reference = 0;
-    const auto parse = [&] {
-        CpuTimer t;
-        if (!nwbench::BareExpatParse(xml))
-            std::fprintf(stderr, "bare parse failed\n");
-        reference = t.seconds();
-        f.expat = std::min(f.expat, reference);
-    };
+    const auto parse = [&] { reference = nwbench::TimeBareParse(xml, f.expat); };
     const ExchangeFormat formats[] = {ExchangeFormat::VCard, ExchangeFormat::Csv};
     const std::string files[] = {folder + "/book.vcf", folder + "/book.csv"};
     // One untimed round, so that first allocations weigh on no run.

@@ -1,6 +1,7 @@
 #pragma once
 // What the timing programs of the contact features share: the set-up of a
 // run and a phonebook loaded as "Laden" reads it, without the formatted copy.
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -11,6 +12,7 @@
 #include "contacts/records.h"
 #include "phonebook/core.h"
 #include "xml/xml.h"
+#include "bench_support.h"
 
 namespace nwbench {
 
@@ -28,6 +30,25 @@ inline Run StartRun(const char* name, int argc, char** argv)
     if (argc == 3 && std::string(argv[1]) == "--only")
         run.sizes = {std::atoi(argv[2])};
     return run;
+}
+
+// Writes a generated book to path; returns its size in MB.
+inline double WriteBook(const std::string& path, const std::string& bytes)
+{
+    WriteFile(path, bytes);
+    return static_cast<double>(bytes.size()) / 1e6;
+}
+
+// The reference of one run: a bare parse of path, in processor seconds;
+// best keeps the fastest so far.
+inline double TimeBareParse(const std::string& path, double& best)
+{
+    CpuTimer t;
+    if (!BareExpatParse(path))
+        std::fprintf(stderr, "bare parse failed\n");
+    const double seconds = t.seconds();
+    best = std::min(best, seconds);
+    return seconds;
 }
 
 inline RecordList LoadRecords(const std::string& path)

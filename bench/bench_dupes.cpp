@@ -40,19 +40,11 @@ Figures Measure(int contacts, const std::string& folder)
 {
     Figures f;
     const std::string path = folder + "/dupes" + std::to_string(contacts) + ".xml";
-    const std::string bytes = nwbench::GenerateDuplicatePhonebook(contacts);
-    f.mb = static_cast<double>(bytes.size()) / 1e6;
-    nwbench::WriteFile(path, bytes);
+    f.mb = nwbench::WriteBook(path, nwbench::GenerateDuplicatePhonebook(contacts));
     const RecordList records = LoadRecords(path);
 
     double reference = 0;
-    const auto parse = [&] {
-        CpuTimer t;
-        if (!nwbench::BareExpatParse(path))
-            std::fprintf(stderr, "bare parse failed\n");
-        reference = t.seconds();
-        f.expat = std::min(f.expat, reference);
-    };
+    const auto parse = [&] { reference = nwbench::TimeBareParse(path, f.expat); };
     {
         // One untimed round, so that first allocations weigh on no run.
         nwbench::BareExpatParse(path);

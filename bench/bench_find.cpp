@@ -23,35 +23,6 @@ constexpr int Window = 0;
 constexpr int List = 15;
 constexpr double GoalSeconds = 0.050;
 
-std::u16string Ascii(const std::string& text) { return std::u16string(text.begin(), text.end()); }
-
-// Row texts as loading builds them: "\n" Nr "\n" ID "\n" Name "\n" Telefon.
-std::vector<std::u16string> MakeRows(int count)
-{
-    static const char16_t* const first[] = {u"Jürgen", u"Anna", u"Björn", u"Käthe", u"Özlem", u"Paul", u"Grete"};
-    static const char16_t* const last[] = {u"Müller", u"Schäfer", u"Weiß", u"Groß", u"Krüger", u"Böhm", u"Fuß"};
-    std::vector<std::u16string> rows;
-    rows.reserve(static_cast<std::size_t>(count));
-    unsigned state = 1;
-    auto next = [&state] {
-        state = state * 1103515245u + 12345u;
-        return (state >> 16) & 0x7FFF;
-    };
-    for (int i = 0; i < count; ++i) {
-        std::u16string row = u"\n" + Ascii(std::to_string(3 + i * 11)) + u" (1)\n" + Ascii(std::to_string(i + 1)) +
-                             u"\n" + first[next() % 7] + u" " + last[next() % 7] + u"\n";
-        const int numbers = 1 + static_cast<int>(next() % 3);
-        for (int k = 0; k < numbers; ++k) {
-            if (k)
-                row += u"  #  ";
-            row += u"0" + Ascii(std::to_string(30 + next() % 900)) + u" / " +
-                   Ascii(std::to_string(100000 + next() * 7 % 899999));
-        }
-        rows.push_back(std::move(row));
-    }
-    return rows;
-}
-
 }  // namespace
 
 int main(int argc, char** argv)
@@ -74,7 +45,7 @@ int main(int argc, char** argv)
     ui::AddColumn(List, 2, u"ID", 45);
     ui::AddColumn(List, 3, u"Name", 230);
     ui::AddColumn(List, 4, u"Telefon", 410);
-    for (const std::u16string& row : MakeRows(rowCount))
+    for (const std::u16string& row : nwbench::GenerateRows(rowCount, u" / "))
         ui::AddItem(List, -1, row, 0);
     while (ui::PollEvent() != ui::Event::None) {
     }

@@ -18,37 +18,6 @@ constexpr int List = 15;
 int Rows = 100000;  // or the first argument
 constexpr int Runs = 3;
 
-std::u16string Ascii(const std::string& text) { return std::u16string(text.begin(), text.end()); }
-
-// Row texts as loading builds them: "\n" Nr "\n" ID "\n" Name "\n" Telefon.
-std::vector<std::u16string> MakeRows()
-{
-    static const char16_t* const first[] = {u"J\u00fcrgen", u"Anna", u"Bj\u00f6rn", u"K\u00e4the",
-                                            u"\u00d6zlem", u"Paul", u"Grete", u"S\u00fcleyman"};
-    static const char16_t* const last[] = {u"M\u00fcller", u"Sch\u00e4fer", u"Wei\u00df", u"Gro\u00df",
-                                           u"Meier & S\u00f6hne", u"Kr\u00fcger", u"B\u00f6hm", u"Fu\u00df"};
-    std::vector<std::u16string> rows;
-    rows.reserve(Rows);
-    unsigned state = 1;
-    auto next = [&state] {
-        state = state * 1103515245u + 12345u;
-        return (state >> 16) & 0x7FFF;
-    };
-    for (int i = 0; i < Rows; ++i) {
-        std::u16string row = u"\n" + Ascii(std::to_string(3 + i * 11)) + u" (1)\n" + Ascii(std::to_string(i + 1)) +
-                             u"\n" + first[next() % 8] + u" " + last[next() % 8] + u"\n";
-        const int numbers = 1 + static_cast<int>(next() % 3);
-        for (int k = 0; k < numbers; ++k) {
-            if (k)
-                row += u"  #  ";
-            row += u"0" + Ascii(std::to_string(30 + next() % 900)) + u" " +
-                   Ascii(std::to_string(1000000 + next() * 7 % 8999999));
-        }
-        rows.push_back(std::move(row));
-    }
-    return rows;
-}
-
 struct Figures {
     double fill = 1e9;
     double fillShown = 1e9;
@@ -96,7 +65,7 @@ int main(int argc, char** argv)
     while (ui::PollEvent() != ui::Event::None) {
     }
 
-    const std::vector<std::u16string> rows = MakeRows();
+    const std::vector<std::u16string> rows = nwbench::GenerateRows(Rows, u" ");
     Figures best;
     std::size_t checksum = 0;
     for (int run = 0; run < Runs; ++run) {

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <sstream>
 
@@ -38,20 +39,39 @@ static void XMLCALL NoStart(void*, const XML_Char*, const XML_Char**) {}
 static void XMLCALL NoEnd(void*, const XML_Char*) {}
 static void XMLCALL NoText(void*, const XML_Char*, int) {}
 
-bool BareExpatParse(const std::string& path)
+static void XMLCALL CountStart(void* data, const XML_Char*, const XML_Char** attributes)
+{
+    auto* counts = static_cast<ParseCounts*>(data);
+    ++counts->elements;
+    for (int i = 0; attributes[i]; i += 2)
+        ++counts->attributes;
+}
+
+static void XMLCALL CountText(void* data, const XML_Char*, int length)
+{
+    static_cast<ParseCounts*>(data)->characters += static_cast<unsigned long long>(length);
+}
+
+bool BareExpatParse(const std::string& path, ParseCounts* counts)
 {
     std::FILE* f = std::fopen(path.c_str(), "rb");
     if (!f)
         return false;
     XML_Parser parser = XML_ParserCreate(nullptr);
-    XML_SetElementHandler(parser, NoStart, NoEnd);
-    XML_SetCharacterDataHandler(parser, NoText);
+    if (counts) {
+        XML_SetUserData(parser, counts);
+        XML_SetElementHandler(parser, CountStart, NoEnd);
+        XML_SetCharacterDataHandler(parser, CountText);
+    } else {
+        XML_SetElementHandler(parser, NoStart, NoEnd);
+        XML_SetCharacterDataHandler(parser, NoText);
+    }
     bool ok = true;
     for (;;) {
         void* buffer = XML_GetBuffer(parser, 16384);
-        const std::size_t got = std::fread(buffer, 1, 16384, f);
+        const std::size_t got = buffer ? std::fread(buffer, 1, 16384, f) : 0;
         const bool last = got < 16384;
-        if (XML_ParseBuffer(parser, static_cast<int>(got), last) != XML_STATUS_OK) {
+        if (!buffer || XML_ParseBuffer(parser, static_cast<int>(got), last) != XML_STATUS_OK) {
             ok = false;
             break;
         }
@@ -61,6 +81,46 @@ bool BareExpatParse(const std::string& path)
     XML_ParserFree(parser);
     std::fclose(f);
     return ok;
+}
+
+std::vector<int> BookSizes(int argc, char** argv)
+{
+    std::vector<int> sizes;
+    for (int i = 1; i < argc; ++i)
+        sizes.push_back(std::atoi(argv[i]));
+    if (sizes.empty())
+        sizes = {10000, 100000};
+    return sizes;
+}
+
+std::vector<std::u16string> GenerateRows(int count, std::u16string_view numberSeparator)
+{
+    static const char16_t* const first[] = {u"J\u00fcrgen", u"Anna", u"Bj\u00f6rn", u"K\u00e4the",
+                                            u"\u00d6zlem", u"Paul", u"Grete", u"S\u00fcleyman"};
+    static const char16_t* const last[] = {u"M\u00fcller", u"Sch\u00e4fer", u"Wei\u00df", u"Gro\u00df",
+                                           u"Meier & S\u00f6hne", u"Kr\u00fcger", u"B\u00f6hm", u"Fu\u00df"};
+    const auto ascii = [](const std::string& text) { return std::u16string(text.begin(), text.end()); };
+    std::vector<std::u16string> rows;
+    rows.reserve(static_cast<std::size_t>(count));
+    unsigned state = 1;
+    auto next = [&state] {
+        state = state * 1103515245u + 12345u;
+        return (state >> 16) & 0x7FFF;
+    };
+    for (int i = 0; i < count; ++i) {
+        std::u16string row = u"\n" + ascii(std::to_string(3 + i * 11)) + u" (1)\n" + ascii(std::to_string(i + 1)) +
+                             u"\n" + first[next() % 8] + u" " + last[next() % 8] + u"\n";
+        const int numbers = 1 + static_cast<int>(next() % 3);
+        for (int k = 0; k < numbers; ++k) {
+            if (k)
+                row += u"  #  ";
+            row += u"0" + ascii(std::to_string(30 + next() % 900));
+            row += numberSeparator;
+            row += ascii(std::to_string(1000000 + next() * 7 % 8999999));
+        }
+        rows.push_back(std::move(row));
+    }
+    return rows;
 }
 
 double Median(std::vector<double> values)

@@ -3,6 +3,7 @@
 #include <chrono>
 #include <cstddef>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace nwbench {
@@ -35,10 +36,25 @@ private:
     double start_;
 };
 
+// What a counting parse met.
+struct ParseCounts {
+    unsigned long long elements = 0, attributes = 0, characters = 0;
+};
+
 // The reference of the ratios: reads the file in 16 KiB pieces straight into
-// Expat's buffer, as the XML library does, with empty handlers. False when
-// the file cannot be read or parsed.
-bool BareExpatParse(const std::string& path);
+// Expat's buffer, as the XML library does, with empty handlers, or with
+// handlers that only count into counts when it is given. False when the
+// file cannot be read or parsed.
+bool BareExpatParse(const std::string& path, ParseCounts* counts = nullptr);
+
+// The book sizes a timing program takes from its arguments (contacts per
+// book), 10,000 and 100,000 without any.
+std::vector<int> BookSizes(int argc, char** argv);
+
+// Row texts as loading builds them ("\n" Nr "\n" ID "\n" Name "\n" Telefon)
+// with German names and one to three numbers, the area code and the rest
+// of each number apart by numberSeparator. Deterministic.
+std::vector<std::u16string> GenerateRows(int count, std::u16string_view numberSeparator);
 
 double Median(std::vector<double> values);
 

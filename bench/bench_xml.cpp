@@ -212,11 +212,7 @@ int Bench(int contacts, const std::filesystem::path& dir)
 
 int main(int argc, char** argv)
 {
-    std::vector<int> sizes;
-    for (int i = 1; i < argc; ++i)
-        sizes.push_back(std::atoi(argv[i]));
-    if (sizes.empty())
-        sizes = {10000, 100000};
+    const std::vector<int> sizes = nwbench::BookSizes(argc, argv);
     XmlLibraryInit();
     std::filesystem::path dir = std::filesystem::temp_directory_path();
     int rc = 0;

@@ -281,12 +281,35 @@ private:
         return box;
     }
 
-    void AddNumberRow(const ContactForm::Number& n)
+    // A number's or an address's row: its widgets side by side at the top,
+    // room to the right, at the end of box.
+    static void PlaceRow(QVBoxLayout* box, QWidget* row, std::initializer_list<QWidget*> widgets)
     {
-        QWidget* content = numbersBox_->parentWidget();
-        auto* row = new QWidget(content);
         auto* line = new QHBoxLayout(row);
         line->setContentsMargins(0, 0, 0, 0);
+        for (QWidget* w : widgets)
+            line->addWidget(w, 0, Qt::AlignTop);
+        line->addStretch(1);
+        box->addWidget(row);
+        row->show();
+    }
+
+    // "Entfernen": the row leaves rows and the dialog.
+    template <typename Row>
+    void RemoveRow(std::vector<Row>& rows, QWidget* row)
+    {
+        const auto it = std::find_if(rows.begin(), rows.end(), [row](const Row& x) { return x.row == row; });
+        if (it == rows.end())
+            return;
+        rows.erase(it);
+        row->deleteLater();
+        row->hide();
+        Refresh();
+    }
+
+    void AddNumberRow(const ContactForm::Number& n)
+    {
+        auto* row = new QWidget(numbersBox_->parentWidget());
         NumberRow r{row,
                     new QLineEdit(Q(n.text), row),
                     Choices(row, form_.numberTypes, n.type),
@@ -302,14 +325,7 @@ private:
         r.quickdial->setFixedWidth(QuickdialWidth);
         r.vanity->setFixedWidth(VanityWidth);
         r.remove->setFixedWidth(RemoveWidth);
-        for (QWidget* w : {static_cast<QWidget*>(r.text), static_cast<QWidget*>(r.type), static_cast<QWidget*>(r.main),
-                           static_cast<QWidget*>(r.quickdial), static_cast<QWidget*>(r.vanity),
-                           static_cast<QWidget*>(r.remove)})
-            line->addWidget(w, 0, Qt::AlignTop);
-        line->addWidget(r.message, 0, Qt::AlignTop);
-        line->addStretch(1);
-        numbersBox_->addWidget(row);
-        row->show();
+        PlaceRow(numbersBox_, row, {r.text, r.type, r.main, r.quickdial, r.vanity, r.remove, r.message});
 
         for (QLineEdit* field : {r.text, r.quickdial, r.vanity})
             connect(field, &QLineEdit::textEdited, this, [this] { Refresh(); });
@@ -325,24 +341,13 @@ private:
                     }
             Refresh();
         });
-        connect(r.remove, &QPushButton::clicked, this, [this, row] {
-            const auto it = std::find_if(numbers_.begin(), numbers_.end(), [row](const NumberRow& x) { return x.row == row; });
-            if (it == numbers_.end())
-                return;
-            numbers_.erase(it);
-            row->deleteLater();
-            row->hide();
-            Refresh();
-        });
+        connect(r.remove, &QPushButton::clicked, this, [this, row] { RemoveRow(numbers_, row); });
         numbers_.push_back(r);
     }
 
     void AddEmailRow(const ContactForm::Email& e)
     {
-        QWidget* content = emailsBox_->parentWidget();
-        auto* row = new QWidget(content);
-        auto* line = new QHBoxLayout(row);
-        line->setContentsMargins(0, 0, 0, 0);
+        auto* row = new QWidget(emailsBox_->parentWidget());
         EmailRow r{row,
                    new QLineEdit(Q(e.text), row),
                    Choices(row, form_.emailKinds, e.kind),
@@ -351,25 +356,11 @@ private:
                    e.source};
         r.text->setFixedWidth(EmailWidth);
         r.remove->setFixedWidth(RemoveWidth);
-        line->addWidget(r.text, 0, Qt::AlignTop);
-        line->addWidget(r.kind, 0, Qt::AlignTop);
-        line->addWidget(r.remove, 0, Qt::AlignTop);
-        line->addWidget(r.message, 0, Qt::AlignTop);
-        line->addStretch(1);
-        emailsBox_->addWidget(row);
-        row->show();
+        PlaceRow(emailsBox_, row, {r.text, r.kind, r.remove, r.message});
 
         connect(r.text, &QLineEdit::textEdited, this, [this] { Refresh(); });
         connect(r.kind, &QComboBox::currentIndexChanged, this, [this] { Refresh(); });
-        connect(r.remove, &QPushButton::clicked, this, [this, row] {
-            const auto it = std::find_if(emails_.begin(), emails_.end(), [row](const EmailRow& x) { return x.row == row; });
-            if (it == emails_.end())
-                return;
-            emails_.erase(it);
-            row->deleteLater();
-            row->hide();
-            Refresh();
-        });
+        connect(r.remove, &QPushButton::clicked, this, [this, row] { RemoveRow(emails_, row); });
         emails_.push_back(r);
     }
 
