@@ -24,13 +24,9 @@ for tool in Xvfb xdotool python3; do
 done
 
 work=$(mktemp -d)
-xvfb_pid=""
-app_pid=""
+. "$here/../tests/e2e/display.sh"
 cleanup() {
-  for pid in $app_pid $xvfb_pid; do
-    kill "$pid" 2>/dev/null || true
-    wait "$pid" 2>/dev/null || true
-  done
+  stop_processes
   rm -rf "$work"
 }
 trap cleanup EXIT
@@ -72,18 +68,9 @@ for _ in $(seq 1 "$runs"); do
 done
 
 # --- the display --------------------------------------------------------------
-exec 3>"$work/display"
-Xvfb -displayfd 3 -screen 0 1920x1080x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
-xvfb_pid=$!
-exec 3>&-
-wait_for "Xvfb" test -s "$work/display"
-export DISPLAY=":$(head -n1 "$work/display")"
-unset QT_QPA_PLATFORM WAYLAND_DISPLAY
+start_display "$work/xvfb.log" || fail "Xvfb did not start"
 export HOME="$work/home" XDG_CONFIG_HOME="$work/home/.config" XDG_RUNTIME_DIR="$work/runtime"
 
-window_named() { xdotool search --name "$1" 2>/dev/null | head -n1; }
-has_window() { [ -n "$(window_named "$1")" ]; }
-no_window() { [ -z "$(window_named "$1")" ]; }
 
 # Panel 1 is a container at 10,10 with a 1-pixel border; "Laden" lies at
 # 265,10 in it, 55 x 24 pixels.

@@ -26,13 +26,9 @@ for tool in Xvfb xdotool import convert python3; do
 done
 
 work=$(mktemp -d)
-xvfb_pid=""
-app_pid=""
+. "$(dirname "$(realpath "$0")")/display.sh"
 cleanup() {
-  for pid in $app_pid $xvfb_pid; do
-    kill "$pid" 2>/dev/null || true
-    wait "$pid" 2>/dev/null || true
-  done
+  stop_processes
   rm -rf "$work"
 }
 trap cleanup EXIT
@@ -68,13 +64,7 @@ printf 'telefonbuch1=%s\nTELEFONBUCH2=%s\ntooltip=0\n' "$books" "$books" >"$work
 # --- a display of our own -----------------------------------------------------
 # -noreset: an X server resets when its last client goes, and refuses new
 # clients while it does; the program is started several times in a row.
-exec 3>"$work/display"
-Xvfb -displayfd 3 -screen 0 1920x1080x24 -nolisten tcp -noreset >"$out/xvfb.log" 2>&1 &
-xvfb_pid=$!
-exec 3>&-
-wait_for "Xvfb" test -s "$work/display"
-export DISPLAY=":$(head -n1 "$work/display")"
-unset QT_QPA_PLATFORM WAYLAND_DISPLAY
+start_display "$out/xvfb.log" || fail "Xvfb did not start"
 export HOME="$work/home" XDG_CONFIG_HOME="$work/home/.config" XDG_RUNTIME_DIR="$work/runtime"
 
 (cd "$work" && exec ./programm/nummernwerk) >"$out/nummernwerk.log" 2>&1 &
@@ -92,9 +82,6 @@ speichern=(325 10 80 24)
 kopieren=(540 10 75 24)
 list_y=75
 
-window_named() { xdotool search --name "$1" 2>/dev/null | head -n1; }
-has_window() { [ -n "$(window_named "$1")" ]; }
-no_window() { [ -z "$(window_named "$1")" ]; }
 
 # Sets X, Y, WIDTH, HEIGHT of a window's client area.
 geometry() { eval "$(xdotool getwindowgeometry --shell "$1")"; }

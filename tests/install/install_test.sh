@@ -37,13 +37,9 @@ deb=$(ls -t "${debs[@]}" | head -n1)
 
 work=$(mktemp -d)
 chmod 755 "$work"
-xvfb_pid=""
-app_pid=""
+. "$(dirname "$(realpath "$0")")/../e2e/display.sh"
 cleanup() {
-  for pid in $app_pid $xvfb_pid; do
-    kill "$pid" 2>/dev/null || true
-    wait "$pid" 2>/dev/null || true
-  done
+  stop_processes
   chmod -R u+w "$work" 2>/dev/null || true
   rm -rf "$work"
 }
@@ -145,14 +141,7 @@ fi
 config="$home/.config"
 settings="$config/Nummernwerk/Nummernwerk.ini"
 
-exec 3>"$work/display"
-Xvfb -displayfd 3 -screen 0 1920x1080x24 -nolisten tcp -noreset >"$work/xvfb.log" 2>&1 &
-xvfb_pid=$!
-exec 3>&-
-for _ in $(seq 1 200); do [ -s "$work/display" ] && break; sleep 0.1; done
-[ -s "$work/display" ] || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
-export DISPLAY=":$(head -n1 "$work/display")"
-unset QT_QPA_PLATFORM WAYLAND_DISPLAY
+start_display "$work/xvfb.log" || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
 
 # start_and_close <run name>: starts the program, waits for its windows,
 # checks the title and sends the main window a close request.
