@@ -569,6 +569,25 @@ bool WriteContact(RecordList& list, Contact& fields)
     return w.changes() > 0;
 }
 
+void AppendPhonebookFrame(RecordList& list, std::u16string_view name, std::u16string_view suffix)
+{
+    NodeRecord phonebooks;
+    phonebooks.nr = u"0" + std::u16string(suffix);
+    phonebooks.depth = 0;
+    phonebooks.name = u"phonebooks";
+    list.Append(std::move(phonebooks));
+
+    NodeRecord phonebook;
+    phonebook.nr = u"1" + std::u16string(suffix);
+    phonebook.depth = 1;
+    phonebook.name = u"phonebook";
+    std::u16string attributes;
+    AppendAttributeField(attributes, u"owner", u"1");
+    AppendAttributeField(attributes, u"name", name);
+    phonebook.attributes = attributes;
+    list.Append(std::move(phonebook));
+}
+
 RecordList::Node* AppendNewContact(RecordList& list, Contact& fields, std::u16string_view nr, std::int32_t depth)
 {
     NodeRecord record;

@@ -127,6 +127,11 @@ Contact ReadContact(RecordList::Node* contact);
 // contact the record was added to. It takes the contact record's unit.
 bool WriteContact(RecordList& list, Contact& fields);
 
+// Appends the frame of a new phonebook to list: "phonebooks" (depth 0, nr
+// "0" + suffix) and in it "phonebook" with owner="1" and name (depth 1, nr
+// "1" + suffix).
+void AppendPhonebookFrame(RecordList& list, std::u16string_view name, std::u16string_view suffix);
+
 // Appends a new contact in the router's own shape to the end of list and
 // returns its "contact" record (nr and depth as given, the records in it
 // numbered as WriteContact numbers new ones):

@@ -4,7 +4,6 @@
 
 #include "base/path.h"
 #include "base/text.h"
-#include "contacts/attributes.h"
 #include "contacts/exchange_detail.h"
 
 namespace exchange {
@@ -144,17 +143,8 @@ std::u16string BookNameOf(std::u16string_view fileName)
 
 BookBuilder::BookBuilder(std::u16string_view name)
 {
-    NodeRecord phonebooks;
-    phonebooks.name = u"phonebooks";
-    records_.Append(std::move(phonebooks));
-    NodeRecord phonebook;
-    phonebook.depth = 1;
-    phonebook.name = u"phonebook";
-    std::u16string attributes;
-    AppendAttributeField(attributes, u"owner", u"1");
-    AppendAttributeField(attributes, u"name", name);
-    phonebook.attributes = attributes;
-    records_.Append(std::move(phonebook));
+    // Numbered by Finish.
+    AppendPhonebookFrame(records_, name, {});
 }
 
 void BookBuilder::Add(Contact& fields)

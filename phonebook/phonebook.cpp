@@ -10,6 +10,7 @@
 #include "base/heap_warmer.h"
 #include "base/path.h"
 #include "base/text.h"
+#include "contacts/contact.h"
 #include "phonebook/book_file.h"
 #include "phonebook/core.h"
 #include "phonebook/edit.h"
@@ -372,21 +373,7 @@ void NewPhonebook(int panel)
 
     ClearPanelRecords(p);
     p.changed = false;
-    NodeRecord phonebooks;
-    phonebooks.nr = u"0" + Suffix(panel);
-    phonebooks.depth = 0;
-    phonebooks.name = u"phonebooks";
-    p.records.Append(std::move(phonebooks));
-
-    NodeRecord phonebook;
-    phonebook.nr = u"1" + Suffix(panel);
-    phonebook.depth = 1;
-    phonebook.name = u"phonebook";
-    std::u16string attributes;
-    AppendAttributeField(attributes, u"owner", u"1");
-    AppendAttributeField(attributes, u"name", name);
-    phonebook.attributes = attributes;
-    p.records.Append(std::move(phonebook));
+    AppendPhonebookFrame(p.records, name, Suffix(panel));
 }
 
 // Marking and transfer -----------------------------------------------------------
