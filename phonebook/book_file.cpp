@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <filesystem>
 #include <system_error>
+#include <thread>
+#include <utility>
 
 #include "base/atomic_file.h"
 #include "base/heap_warmer.h"
@@ -49,15 +51,14 @@ bool ReadWholeFile(const std::u16string& path, std::string& bytes)
     return read;
 }
 
-WriteOutcome WriteDocument(int document, const ByteTarget& target)
+WriteOutcome WriteDocument(int document, const ByteTarget& target, unsigned flags = 0)
 {
     WriteOutcome outcome;
     if (target.write) {
-        outcome.written = XmlWriteDocument(document, 0, target.write) != 0;
+        outcome.written = XmlWriteDocument(document, flags, target.write) != 0;
         if (!outcome.written)
             outcome.reason = FileWriteReason(EIO);
     } else {
-        unsigned flags = 0;
         if (target.remade)
             flags |= XmlSaveHandedToDisk;
         outcome.written = XmlSaveFileEx(document, target.path, flags, &outcome.reason) != 0;
@@ -65,9 +66,42 @@ WriteOutcome WriteDocument(int document, const ByteTarget& target)
     return outcome;
 }
 
+// The formatted copy: re-indented by 3, laid out while it is written, so
+// that the document itself stays as it is.
+WriteOutcome WriteReformatted(int document, const ByteTarget& target)
+{
+    return WriteDocument(document, target, XmlSaveReformatted(3));
+}
+
 }  // namespace
 
-ReadPhonebook ReadPhonebookFile(int document, const std::u16string& path, const std::u16string& suffix)
+FormattedCopyWriter::FormattedCopyWriter(int document, const std::u16string& source) : document_(document)
+{
+    const auto write = [document, copy = FormattedCopyPath(source)] {
+        WriteReformatted(document, {copy, {}, true});
+    };
+    try {
+        thread_ = std::thread(write);
+    } catch (const std::system_error&) {
+        write();
+    }
+}
+
+FormattedCopyWriter::~FormattedCopyWriter()
+{
+    Wait();
+}
+
+void FormattedCopyWriter::Wait()
+{
+    if (thread_.joinable())
+        thread_.join();
+    if (document_ != NoDocument)
+        XmlFreeDocument(std::exchange(document_, NoDocument));
+}
+
+ReadPhonebook ReadPhonebookFile(int document, const std::u16string& path, const std::u16string& suffix,
+                                std::optional<FormattedCopyWriter>* copy)
 {
     // Pages for the document and the records, some eight times the file,
     // come ready from the other processor while this one reads.
@@ -88,6 +122,8 @@ ReadPhonebook ReadPhonebookFile(int document, const std::u16string& path, const 
         book.messages.push_back(ParseErrorMessage(book.errorLine, book.errorColumn, book.errorMessage));
     }
     XmlFormat(document, XmlFormatCutLineBreaks | XmlFormatCollapseLineBreaks | XmlFormatCollapseBlanks);
+    if (copy)
+        copy->emplace(document, path);
     if (XmlNode* main = XmlMainNode(document)) {
         long long ignored = 0;
         FlattenDocument(main, suffix, book.records, book.phonebookName, [&](int kind) {
@@ -126,8 +162,7 @@ ReadPhonebook ReadContactsFile(ExchangeFormat format, const std::u16string& path
 
 WriteOutcome WriteFormattedCopy(int document, const ByteTarget& target)
 {
-    XmlFormat(document, XmlFormatReformat, 3);
-    WriteOutcome outcome = WriteDocument(document, target);
+    WriteOutcome outcome = WriteReformatted(document, target);
     XmlFreeDocument(document);
     return outcome;
 }

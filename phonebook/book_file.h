@@ -5,7 +5,9 @@
 // write every file alike.
 #include <cstddef>
 #include <functional>
+#include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "contacts/exchange.h"
@@ -60,13 +62,36 @@ struct ReadPhonebook {
     std::vector<BookMessage> messages;
 };
 
+// Writes the formatted copy "Laden" writes beside a file (WriteFormattedCopy,
+// FormattedCopyPath) on a thread of its own, or at once when no thread can
+// be had. The document is only read meanwhile, so others may read it too,
+// but nothing may change it or free it. Wait returns when the copy is
+// written, and frees the document.
+class FormattedCopyWriter {
+public:
+    FormattedCopyWriter(int document, const std::u16string& source);
+    FormattedCopyWriter(const FormattedCopyWriter&) = delete;
+    FormattedCopyWriter& operator=(const FormattedCopyWriter&) = delete;
+    ~FormattedCopyWriter();
+
+    void Wait();
+
+private:
+    static constexpr int NoDocument = -2;  // once freed
+    int document_;
+    std::thread thread_;
+};
+
 // Loads path into the XML document under the number and reads it as
 // "Laden" does: the formatting pass that cuts line breaks and collapses
 // blanks, then one record per element of the main element, each nr
 // followed by suffix (" (1)" in panel 1). When the file was opened, the
 // document stays loaded for WriteFormattedCopy; XmlFreeDocument drops it
-// when no copy is wanted.
-ReadPhonebook ReadPhonebookFile(int document, const std::u16string& path, const std::u16string& suffix);
+// when no copy is wanted. With copy, an opened file's formatted copy is
+// begun there as soon as the formatting pass is done, and written while the
+// records are read.
+ReadPhonebook ReadPhonebookFile(int document, const std::u16string& path, const std::u16string& suffix,
+                                std::optional<FormattedCopyWriter>* copy = nullptr);
 
 // Reads a vCard or CSV file (contacts/exchange.h) as "Laden" does: into a
 // phonebook named after the file (BookNameOf), every nr followed by suffix.

@@ -2,8 +2,6 @@
 
 #include <ctime>
 #include <optional>
-#include <system_error>
-#include <thread>
 #include <vector>
 
 #include "base/date.h"
@@ -266,41 +264,6 @@ void SetClock(std::function<std::int64_t()> clock)
 
 // Loading ------------------------------------------------------------------------
 
-namespace {
-
-// Writes the formatted copy of the document that ReadPhonebookFile left
-// loaded, on a thread of its own while the panel is filled (or at once when
-// no thread can be had); Wait returns when it is written and the document
-// freed. Until then nothing else may use the XML library.
-class FormattedCopyWriter {
-public:
-    FormattedCopyWriter(int document, const std::u16string& source)
-    {
-        const auto write = [document, copy = FormattedCopyPath(source)] {
-            WriteFormattedCopy(document, {copy, {}, true});
-        };
-        try {
-            thread_ = std::thread(write);
-        } catch (const std::system_error&) {
-            write();
-        }
-    }
-    FormattedCopyWriter(const FormattedCopyWriter&) = delete;
-    FormattedCopyWriter& operator=(const FormattedCopyWriter&) = delete;
-    ~FormattedCopyWriter() { Wait(); }
-
-    void Wait()
-    {
-        if (thread_.joinable())
-            thread_.join();
-    }
-
-private:
-    std::thread thread_;
-};
-
-}  // namespace
-
 void LoadPhonebook(int panel)
 {
     if (!ValidPanel(panel))
@@ -322,11 +285,11 @@ void LoadPhonebook(int panel)
     ScratchList().Clear();
 
     const std::optional<ExchangeFormat> contacts = ExchangeFormatOf(path);
-    ReadPhonebook book = contacts ? ReadContactsFile(*contacts, path, Suffix(panel))
-                                  : ReadPhonebookFile(Document, path, Suffix(panel));
+    // The formatted copy is written while the file's records are read and
+    // the panel is filled.
     std::optional<FormattedCopyWriter> copy;
-    if (book.opened && !contacts)
-        copy.emplace(Document, path);
+    ReadPhonebook book = contacts ? ReadContactsFile(*contacts, path, Suffix(panel))
+                                  : ReadPhonebookFile(Document, path, Suffix(panel), &copy);
     ScratchList() = std::move(book.records);
     PhonebookName() = std::move(book.phonebookName);
     for (const BookMessage& message : book.messages)

@@ -778,3 +778,69 @@ INSTANTIATE_TEST_SUITE_P(Cases, XmlFormatTwoPassTest, ::testing::ValuesIn(kTwoPa
                          [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
+
+// ---------------------------------------------------------------------------
+// Writing laid out as a reformat equals the reformat done in place, over the
+// round-trip source after every normalisation (the load's among them) and
+// over every file of the shared test data, loaded whole or up to its error.
+
+namespace {
+
+std::vector<std::string> LayoutSources()
+{
+    std::vector<std::string> sources;
+    for (XmlEncoding e : {XmlEncoding::Utf8, XmlEncoding::Latin1, XmlEncoding::Utf16})
+        sources.push_back(SourceIn(e));
+    // A text past the builders' usual budget, counted before it is built.
+    sources.push_back("<r>\n<a>" + std::string(5 << 20, 'x') + "\n</a><b/></r>");
+    const std::filesystem::path shared = nwtest::SharedTestData();
+    std::error_code error;
+    for (auto it = std::filesystem::recursive_directory_iterator(shared, error);
+         !error && it != std::filesystem::recursive_directory_iterator(); it.increment(error))
+        if (it->is_regular_file() && it->path().extension() == ".xml")
+            sources.push_back(nwtest::ReadFileBytes(it->path()));
+    return sources;
+}
+
+}  // namespace
+
+TEST_F(XmlDocTest, WritingLaidOutEqualsTheReformatInPlace)
+{
+    nwtest::TempDir dir;
+    const auto file = dir / "in.xml";
+    const std::vector<std::string> sources = LayoutSources();
+    std::size_t compared = 0;
+    for (std::size_t i = 0; i < sources.size(); ++i) {
+        nwtest::WriteFileBytes(file, sources[i]);
+        // The round-trip sources after every normalisation and in several
+        // steps; the other files after the load's normalisation or none.
+        const bool roundTrip = i < 3;
+        for (unsigned bits = 0; bits <= (roundTrip ? 31u : 1u); ++bits) {
+            const unsigned flags =
+                roundTrip ? (bits & 15) * XmlFormatCutLineBreaks | (bits & 16 ? XmlFormatLf : 0u)
+                          : (bits ? XmlFormatCutLineBreaks | XmlFormatCollapseLineBreaks | XmlFormatCollapseBlanks : 0);
+            for (int step : roundTrip ? std::vector<int>{0, 3, 15} : std::vector<int>{3}) {
+                if (!XmlLoadFile(0, file.u16string()) || !XmlLoadFile(1, file.u16string()))
+                    break;  // a file that cannot be opened at all
+                SCOPED_TRACE("source " + std::to_string(i) + " flags " + std::to_string(flags) + " step " +
+                             std::to_string(step));
+                XmlFormat(0, flags);
+                XmlFormat(1, flags);
+                const std::string before = XmlSerializeToBytes(1, 0);
+                const std::string laidOut = XmlSerializeToBytes(1, XmlSaveReformatted(step));
+                XmlFormat(0, XmlFormatReformat, step);
+                const std::string inPlace = XmlSerializeToBytes(0, 0);
+                const std::size_t at =
+                    std::mismatch(laidOut.begin(), laidOut.end(), inPlace.begin(), inPlace.end()).first -
+                    laidOut.begin();
+                ASSERT_EQ(laidOut.size(), inPlace.size()) << "first difference at byte " << at;
+                ASSERT_EQ(at, laidOut.size()) << laidOut.substr(at < 40 ? 0 : at - 40, 80);
+                if (flags & XmlFormatCutLineBreaks && flags & XmlFormatCollapseBlanks) {
+                    EXPECT_EQ(XmlSerializeToBytes(1, 0), before);
+                }
+                ++compared;
+            }
+        }
+    }
+    EXPECT_GE(compared, 3u * 32 * 3 + 2);
+}

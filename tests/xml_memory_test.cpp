@@ -133,6 +133,8 @@ struct Outcome {
     Step step = Done;
     bool saved = false;
     std::string serialised;
+    bool laidOutTried = false;
+    std::string laidOut;  // the loaded document written reformatted
 };
 
 // From a fresh library: load under a number of the library's choice, add an
@@ -156,6 +158,8 @@ Outcome Scenario(const std::filesystem::path& in, const std::filesystem::path& o
         fail(FormatFailed);
         return o;
     }
+    o.laidOutTried = true;
+    o.laidOut = XmlSerializeToBytes(o.loaded, XmlSaveReformatted(3));
     // A format without flags changes nothing; it tells whether the
     // building lacked memory.
     int replacements = 8;
@@ -202,6 +206,7 @@ TEST_F(XmlMemoryTest, EveryRefusedAllocationEndsInACleanFailureOrTheSameBytes)
     const auto in = dir / "in.xml";
     const auto out = dir / "out.xml";
     int ended[StepCount] = {};
+    int laidOutFailed = 0;  // runs whose reformatted writing alone failed
     for (const std::string& file : files) {
         nwtest::WriteFileBytes(in, file);
         // A run with memory enough: its allocations are counted.
@@ -219,6 +224,7 @@ TEST_F(XmlMemoryTest, EveryRefusedAllocationEndsInACleanFailureOrTheSameBytes)
         const std::vector<std::u16string> pieces = Pieces(whole.loaded);
         const std::string bytes = nwtest::ReadFileBytes(out);
         ASSERT_EQ(whole.serialised, bytes);
+        ASSERT_FALSE(whole.laidOut.empty());
 
         for (long long run : {1LL, LLONG_MAX}) {
             for (long long n = 0; n <= needed && !HasFailure(); ++n) {
@@ -250,6 +256,10 @@ TEST_F(XmlMemoryTest, EveryRefusedAllocationEndsInACleanFailureOrTheSameBytes)
                 if (!o.serialised.empty()) {
                     EXPECT_EQ(o.serialised, bytes);
                 }
+                if (o.laidOut.empty())
+                    laidOutFailed += o.laidOutTried;
+                else
+                    EXPECT_EQ(o.laidOut, whole.laidOut);
                 EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), o.saved ? 2 : 1);
                 XmlFreeDocument(-1);
                 EXPECT_EQ(XmlNodesInUse(), 0u);
@@ -258,6 +268,7 @@ TEST_F(XmlMemoryTest, EveryRefusedAllocationEndsInACleanFailureOrTheSameBytes)
     }
     for (int s = 0; s < StepCount; ++s)
         EXPECT_GT(ended[s], 0) << "no run ended in step " << s;
+    EXPECT_GT(laidOutFailed, 0);
 }
 
 }  // namespace

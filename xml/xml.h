@@ -49,7 +49,22 @@ enum : unsigned {
     // (Durability::Handed): for a copy that is made anew whenever it is
     // wanted.
     XmlSaveHandedToDisk = 0x4,
+    // Written as XmlFormat(document, XmlFormatReformat, step) would lay it
+    // out, the document itself left as it is, so that others may go on
+    // reading it meanwhile (see XmlSaveReformatted).
+    XmlSaveReformat = 0x8,
+    XmlSaveStepShift = 4,
+    XmlSaveStepMask = 0xF0,
 };
+
+// Save flags for a document written reformatted by step (0 to 15). Texts
+// that have not been normalised since the tree last changed (as a load's
+// XmlFormat with XmlFormatCutLineBreaks | XmlFormatCollapseBlanks does) are
+// first normalised in place, as the reformat would.
+constexpr unsigned XmlSaveReformatted(int step)
+{
+    return XmlSaveReformat | ((static_cast<unsigned>(step) << XmlSaveStepShift) & XmlSaveStepMask);
+}
 
 // Deepest element nesting a load accepts; deeper input ends the load like a
 // parse error (XmlStatus non-zero, XmlErrorMessage says why).

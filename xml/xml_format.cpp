@@ -15,6 +15,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <limits>
+#include <memory>
 #include <utility>
 #include <vector>
 
@@ -445,19 +446,16 @@ struct Rebuild {
     bool outOfMemory = false;
 };
 
-// Builds a node's text into the scratch output and installs it with the
-// children's new lengths. Returns false when the text would be too long or
-// memory ran out; the node and its children then keep what they had.
+// Builds a text into `out`: tried within the usual budget first; a longer
+// one is counted, then written into room for all of it. False when it would
+// be too long or memory ran out (out.noMemory).
 template <class Build>
-bool RebuildText(Rebuild& rb, XmlNode* node, Build build)
+bool BuildText(TextOut& out, Build build)
 {
-    TextOut& out = rb.out;
     try {
         out.Reset(false, TextOut::kBudget);
         build(out);
         if (out.overBudget) {
-            // A long result: counted first, then written into room for all
-            // of it.
             out.Reset(true, TextOut::kMaxUnits);
             build(out);
             if (!out.failed()) {
@@ -469,7 +467,17 @@ bool RebuildText(Rebuild& rb, XmlNode* node, Build build)
     } catch (const std::bad_alloc&) {
         out.noMemory = true;  // no room for the children's lengths
     }
-    if (!out.failed() && !InstallText(rb.doc, node, out.p, static_cast<std::size_t>(out.n)))
+    return !out.failed();
+}
+
+// Builds a node's text into the scratch output and installs it with the
+// children's new lengths. Returns false when the text would be too long or
+// memory ran out; the node and its children then keep what they had.
+template <class Build>
+bool RebuildText(Rebuild& rb, XmlNode* node, Build build)
+{
+    TextOut& out = rb.out;
+    if (BuildText(out, build) && !InstallText(rb.doc, node, out.p, static_cast<std::size_t>(out.n)))
         out.noMemory = true;
     if (out.noMemory)
         rb.outOfMemory = true;
@@ -612,11 +620,55 @@ private:
     TextOut& out_;
 };
 
-// The reformatted text of a node without text but with children, written
-// straight into its new room: before each child a line break and the
-// indentation (at the Root an empty line as RootExtraBreak gives it), at
-// the end a line break and the parent's indentation. Its length is known
-// beforehand, so a text too long is refused before anything changes.
+// The reformatted text of a node without text but with children: before
+// each child a line break and the indentation (at the Root an empty line as
+// RootExtraBreak gives it), at the end a line break and the parent's
+// indentation. Out takes Put(view), Blanks(count) and SetLength(child,
+// start) as TextOut does.
+template <class Out>
+void BuildWithoutText(XmlNode* node, bool isRoot, std::int64_t a, const ReformatContext& ctx, Out& out)
+{
+    const XmlNode* previous = nullptr;
+    for (XmlNode* child = node->firstChild; child; child = child->nextSibling) {
+        const std::uint64_t start = out.n;
+        if (isRoot && (!previous || child->kind == XmlKindElement || previous->kind == XmlKindElement))
+            out.Put(ctx.nl);
+        out.Put(ctx.nl);
+        out.Blanks(a);
+        out.SetLength(child, start);
+        previous = child;
+    }
+    out.Put(ctx.nl);
+    if (!isRoot)
+        out.Blanks(a - ctx.step);
+}
+
+// Writes straight into room known to suffice, and sets the children's
+// lengths at once.
+struct FixedOut {
+    char16_t* p;
+    std::uint64_t n = 0;
+
+    void Put(std::u16string_view s)
+    {
+        std::copy(s.begin(), s.end(), p + n);
+        n += s.size();
+    }
+    void Blanks(std::int64_t count)
+    {
+        if (count > 0) {
+            std::fill_n(p + n, count, u' ');
+            n += static_cast<std::uint64_t>(count);
+        }
+    }
+    void SetLength(XmlNode* child, std::uint64_t start)
+    {
+        child->precedingTextLength = static_cast<std::uint32_t>(n - start);
+    }
+};
+
+// BuildWithoutText written straight into the node's new room. Its length is
+// known beforehand, so a text too long is refused before anything changes.
 bool ReformatWithoutText(Rebuild& rb, XmlNode* node, bool isRoot, std::int64_t a, const ReformatContext& ctx)
 {
     const std::uint64_t nl = ctx.nl.size();
@@ -639,52 +691,61 @@ bool ReformatWithoutText(Rebuild& rb, XmlNode* node, bool isRoot, std::int64_t a
         rb.outOfMemory = true;
         return false;
     }
-    char16_t* out = fresh.p;
-    auto putBreak = [&] {
-        for (char16_t c : ctx.nl)
-            *out++ = c;
-    };
-    previous = nullptr;
-    for (XmlNode* child = node->firstChild; child; child = child->nextSibling) {
-        char16_t* start = out;
-        if (isRoot && (!previous || child->kind == XmlKindElement || previous->kind == XmlKindElement))
-            putBreak();
-        putBreak();
-        out = std::fill_n(out, indent, u' ');
-        child->precedingTextLength = static_cast<std::uint32_t>(out - start);
-        previous = child;
-    }
-    putBreak();
-    std::fill_n(out, closing, u' ');
+    FixedOut out{fresh.p};
+    BuildWithoutText(node, isRoot, a, ctx, out);
     XmlStrRelease(node->text);
     node->text = fresh;
     return true;
+}
+
+// What a reformat does with a node.
+enum class ReformatCase {
+    Verbatim,     // CDATA and instructions: only line breaks converted, no children visited
+    Unchanged,    // kept as it is
+    WithoutText,  // BuildWithoutText
+    WithText,     // ReformatBuilder::BuildWithText
+};
+
+ReformatCase CaseOf(const XmlNode* node)
+{
+    if (node->kind == XmlKindCData || node->kind == XmlKindInstruction)
+        return ReformatCase::Verbatim;
+    if (!HasText(node))
+        return node->firstChild ? ReformatCase::WithoutText : ReformatCase::Unchanged;
+    if ((node->kind == XmlKindElement || node->kind == XmlKindComment) && !node->firstChild && !HasBreak(node))
+        return ReformatCase::Unchanged;
+    return ReformatCase::WithText;
 }
 
 // Reformats one node; false when its children must not be visited.
 bool ReformatNode(Rebuild& rb, XmlNode* node, bool isRoot, std::int64_t a, const ReformatContext& ctx,
                   unsigned flags)
 {
-    if (node->kind == XmlKindCData || node->kind == XmlKindInstruction) {
+    switch (CaseOf(node)) {
+    case ReformatCase::Verbatim:
         if (flags & XmlFormatCrLf)
             ConvertToCrLf(rb, node);
         return false;
+    case ReformatCase::Unchanged: return true;
+    case ReformatCase::WithoutText: return ReformatWithoutText(rb, node, isRoot, a, ctx);
+    case ReformatCase::WithText:
+        return RebuildText(rb, node,
+                           [&](TextOut& out) { ReformatBuilder(node, isRoot, a, ctx, out).BuildWithText(); });
     }
-    if (!HasText(node)) {
-        if (!node->firstChild)
-            return true;
-        return ReformatWithoutText(rb, node, isRoot, a, ctx);
-    }
-    if ((node->kind == XmlKindElement || node->kind == XmlKindComment) && !node->firstChild && !HasBreak(node))
-        return true;
-    return RebuildText(rb, node, [&](TextOut& out) { ReformatBuilder(node, isRoot, a, ctx, out).BuildWithText(); });
+    return true;
+}
+
+// The line break a reformat puts in.
+std::u16string_view LineBreakOf(XmlLineEnd style)
+{
+    return style == XmlLineEnd::Lf ? u"\n" : style == XmlLineEnd::Cr ? u"\r" : u"\r\n";
 }
 
 bool ReformatPass(XmlDocument* doc, XmlNode* root, XmlLineEnd style, int step, unsigned flags)
 {
     Rebuild rb{doc, {}};
     ReformatContext ctx;
-    ctx.nl = style == XmlLineEnd::Lf ? u"\n" : style == XmlLineEnd::Cr ? u"\r" : u"\r\n";
+    ctx.nl = LineBreakOf(style);
     ctx.step = step;
     std::int64_t depth = 0;
     XmlNode* node = root;
@@ -760,7 +821,94 @@ bool ReindentPass(XmlDocument* doc, XmlNode* root, int step, unsigned flags)
     return !rb.outOfMemory;
 }
 
+// Texts whose line breaks were cut and blanks collapsed have nothing left to
+// cut or collapse: that normalisation is left out (a reformat after the
+// load's pass, for one).
+constexpr unsigned kSettling = XmlFormatCutLineBreaks | XmlFormatCollapseBlanks;
+constexpr unsigned kNothingLeft = kSettling | XmlFormatCollapseLineBreaks;
+
+bool NeedsNormalising(const XmlDocument* doc, unsigned flags)
+{
+    const unsigned asked = flags & kNormalisingFlags;
+    return asked && !(doc->settled && !(asked & ~kNothingLeft));
+}
+
+// The line-break style a format with these flags leaves the document in.
+XmlLineEnd LineEndFor(const XmlDocument* doc, unsigned flags)
+{
+    XmlLineEnd style;
+    if (flags & XmlFormatCrLf)
+        style = XmlLineEnd::CrLf;
+    else if (flags & XmlFormatLf)
+        style = XmlLineEnd::Lf;
+    else if (flags & XmlFormatCr)
+        style = XmlLineEnd::Cr;
+    else
+        style = XmlDocLineEnd(doc);
+    return style == XmlLineEnd::Unknown ? XmlLineEnd::CrLf : style;
+}
+
 }  // namespace
+
+// ---------------------------------------------------------------------------
+// A reformat laid out node by node.
+
+struct XmlReformatLayout::Texts {
+    ReformatContext ctx;
+    // One text per depth: a node's text is needed until its end tag, and by
+    // then no other node of its depth has been laid out.
+    XmlVector<std::unique_ptr<TextOut>> byDepth;
+};
+
+XmlReformatLayout::XmlReformatLayout(const XmlDocument* doc, int step) : texts_(std::make_unique<Texts>())
+{
+    texts_->ctx.nl = LineBreakOf(LineEndFor(doc, XmlFormatReformat));
+    texts_->ctx.step = step;
+}
+
+XmlReformatLayout::~XmlReformatLayout() = default;
+
+bool XmlReformatLayout::Applies(const XmlDocument* doc)
+{
+    return !NeedsNormalising(doc, XmlFormatReformat | XmlFormatCollapseLineBreaks | XmlFormatCollapseBlanks);
+}
+
+bool XmlReformatLayout::Lay(const XmlNode* constNode, std::int64_t depth, XmlLaidOutNode& laid)
+{
+    laid = {constNode->text.view(), nullptr, true};
+    const ReformatCase what = CaseOf(constNode);
+    if (what == ReformatCase::Verbatim) {
+        laid.descend = false;
+        return true;
+    }
+    if (what == ReformatCase::Unchanged)
+        return true;
+    // The builders note the children to give them their lengths; nothing
+    // of the node is changed here.
+    XmlNode* node = const_cast<XmlNode*>(constNode);
+    const bool isRoot = depth == 0;
+    const std::int64_t a = depth * texts_->ctx.step;
+    try {
+        auto& slots = texts_->byDepth;
+        while (slots.size() <= static_cast<std::size_t>(depth))
+            slots.push_back(std::make_unique<TextOut>());
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    TextOut& out = *texts_->byDepth[static_cast<std::size_t>(depth)];
+    const ReformatContext& ctx = texts_->ctx;
+    const bool built = what == ReformatCase::WithoutText
+                           ? BuildText(out, [&](TextOut& o) { BuildWithoutText(node, isRoot, a, ctx, o); })
+                           : BuildText(out, [&](TextOut& o) { ReformatBuilder(node, isRoot, a, ctx, o).BuildWithText(); });
+    if (!built) {
+        // Too long a text stays as it is, and so does all below it.
+        laid.descend = false;
+        return !out.noMemory;
+    }
+    laid.text = std::u16string_view(out.p ? out.p : u"", static_cast<std::size_t>(out.n));
+    laid.lengths = out.lengths.data();
+    return true;
+}
 
 int XmlFormat(int document, unsigned flags, int step)
 {
@@ -774,28 +922,14 @@ int XmlFormat(int document, unsigned flags, int step)
     if (flags & XmlFormatReformat)
         flags |= XmlFormatCollapseLineBreaks | XmlFormatCollapseBlanks;
 
-    // Texts whose line breaks were cut and blanks collapsed have nothing
-    // left to cut or collapse: that normalisation is left out (a reformat
-    // after the load's pass, for one).
-    constexpr unsigned kSettling = XmlFormatCutLineBreaks | XmlFormatCollapseBlanks;
-    constexpr unsigned kNothingLeft = kSettling | XmlFormatCollapseLineBreaks;
     bool whole = true;
-    if (const unsigned asked = flags & kNormalisingFlags; asked && !(doc->settled && !(asked & ~kNothingLeft))) {
+    if (NeedsNormalising(doc, flags)) {
+        const unsigned asked = flags & kNormalisingFlags;
         whole = Normaliser(root).Run(flags);
         doc->settled = whole && (asked & kSettling) == kSettling;
     }
 
-    XmlLineEnd style;
-    if (flags & XmlFormatCrLf)
-        style = XmlLineEnd::CrLf;
-    else if (flags & XmlFormatLf)
-        style = XmlLineEnd::Lf;
-    else if (flags & XmlFormatCr)
-        style = XmlLineEnd::Cr;
-    else
-        style = XmlDocLineEnd(doc);
-    if (style == XmlLineEnd::Unknown)
-        style = XmlLineEnd::CrLf;
+    const XmlLineEnd style = LineEndFor(doc, flags);
     XmlDocSetLineEnd(doc, style);
 
     // After a failed pass the tree stays as that pass left it. These passes

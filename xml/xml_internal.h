@@ -8,8 +8,10 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <new>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 // ---------------------------------------------------------------------------
@@ -218,6 +220,43 @@ inline void XmlDocOutOfMemory(XmlDocument* doc)
     if (doc)
         doc->outOfMemory = true;
 }
+
+// ---------------------------------------------------------------------------
+// A reformat laid out node by node, for a writer that lays the document out
+// as it writes it (xml_format.cpp): the text and the children's lengths
+// XmlFormat(document, XmlFormatReformat, step) would give each node, worked
+// out when the writer reaches it, without changing the document. The
+// layout depends on each node's own text and children alone, so nodes may
+// be laid out in any order.
+
+struct XmlLaidOutNode {
+    std::u16string_view text;
+    // The children's lengths, in order; nullptr: those they have.
+    const std::pair<XmlNode*, std::uint32_t>* lengths = nullptr;
+    // Whether the nodes below are laid out anew as well.
+    bool descend = true;
+};
+
+class XmlReformatLayout {
+public:
+    XmlReformatLayout(const XmlDocument* doc, int step);
+    ~XmlReformatLayout();
+    XmlReformatLayout(const XmlReformatLayout&) = delete;
+    XmlReformatLayout& operator=(const XmlReformatLayout&) = delete;
+
+    // True when the reformat would change nothing but what Lay gives: the
+    // texts have been normalised since the tree last changed.
+    static bool Applies(const XmlDocument* doc);
+
+    // Lays out `node`, at `depth` below the root (the root at 0). The text
+    // stays valid until another node of that depth is laid out. False when
+    // memory ran out.
+    bool Lay(const XmlNode* node, std::int64_t depth, XmlLaidOutNode& laid);
+
+private:
+    struct Texts;
+    std::unique_ptr<Texts> texts_;
+};
 
 // Registry helpers for the loader: makes a fresh document under a number
 // (freeing what was there) or, for -1, under a new dynamic number.

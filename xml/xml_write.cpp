@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <cstring>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -515,50 +516,69 @@ void WriteDeclaration(Encoder& out, XmlEncoding encoding, int standalone)
 // A node whose text is written interleaved with its children.
 struct OpenNode {
     const XmlNode* node;
-    const XmlNode* next;  // next child to write
-    std::uint32_t read;   // characters of the text written so far
+    const XmlNode* next;    // next child to write
+    std::u16string_view text;
+    // The children's lengths in that text, in order; nullptr: their own.
+    const std::pair<XmlNode*, std::uint32_t>* lengths;
+    std::uint32_t child;    // number of the next child
+    std::uint32_t read;     // characters of the text written so far
+    std::int64_t depth;
     TextMode mode;
+    bool laidOut;           // the children are laid out anew
 };
 
 template <XmlEncoding E>
 class TreeWriter {
 public:
-    explicit TreeWriter(Encoder& out) : out_(out) {}
+    // With a layout, every node is written as the layout lays it out.
+    TreeWriter(Encoder& out, XmlReformatLayout* layout) : out_(out), layout_(layout) {}
 
-    void Write(const XmlNode* root)
+    // False when memory for the layout ran out.
+    bool Write(const XmlNode* root)
     {
-        Open(root);
+        if (!Open(root, 0, layout_ != nullptr))
+            return false;
         while (!stack_.empty()) {
             OpenNode& top = stack_.back();
-            std::u16string_view text = top.node->text.view();
             if (const XmlNode* child = top.next) {
                 top.next = child->nextSibling;
-                std::uint32_t left = static_cast<std::uint32_t>(text.size()) - top.read;
-                std::uint32_t n = child->precedingTextLength < left ? child->precedingTextLength : left;
+                const std::uint32_t length = top.lengths ? top.lengths[top.child].second : child->precedingTextLength;
+                ++top.child;
+                std::uint32_t left = static_cast<std::uint32_t>(top.text.size()) - top.read;
+                std::uint32_t n = length < left ? length : left;
                 if (n > 0) {
-                    out_.Text(text.substr(top.read, n), top.mode);
+                    out_.Text(top.text.substr(top.read, n), top.mode);
                     top.read += n;
                 }
-                Open(child);  // may invalidate `top`
+                if (!Open(child, top.depth + 1, top.laidOut))  // may invalidate `top`
+                    return false;
                 continue;
             }
-            if (top.read < text.size())
-                out_.Text(text.substr(top.read), top.mode);
+            if (top.read < top.text.size())
+                out_.Text(top.text.substr(top.read), top.mode);
             if (top.node->kind == XmlKindElement)
                 EndTag(top.node);
             stack_.pop_back();
         }
+        return true;
     }
 
 private:
-    void Open(const XmlNode* node)
+    bool Open(const XmlNode* node, std::int64_t depth, bool layOut)
     {
+        XmlLaidOutNode laid{node->text.view(), nullptr, false};
+        if (layOut && !layout_->Lay(node, depth, laid))
+            return false;
+        const auto push = [&](TextMode mode) {
+            stack_.push_back(OpenNode{node, node->firstChild, laid.text, laid.lengths, 0, 0, depth, mode,
+                                      layOut && laid.descend});
+        };
         switch (node->kind) {
         case XmlKindRoot:
-            stack_.push_back(OpenNode{node, node->firstChild, 0, TextMode::RootCharData});
+            push(TextMode::RootCharData);
             break;
         case XmlKindElement: {
-            const bool empty = !node->firstChild && node->text.n == 0;
+            const bool empty = !node->firstChild && laid.text.empty();
             if (!StartTag(node, empty)) {
                 out_.Ascii("<");
                 out_.Text(node->name.view(), TextMode::Raw);
@@ -572,33 +592,34 @@ private:
                 out_.Ascii(empty ? "/>" : ">");
             }
             if (!empty)
-                stack_.push_back(OpenNode{node, node->firstChild, 0, TextMode::CharData});
+                push(TextMode::CharData);
             break;
         }
         case XmlKindComment:
             out_.Ascii("<!--");
-            out_.Text(node->text.view(), TextMode::Comment);
+            out_.Text(laid.text, TextMode::Comment);
             out_.Ascii("-->");
             break;
         case XmlKindCData:
             out_.Ascii("<![CDATA[");
-            out_.Text(node->text.view(), TextMode::Raw);
+            out_.Text(laid.text, TextMode::Raw);
             out_.Ascii("]]>");
             break;
         case XmlKindDtd:
             // Comments and instructions of the internal subset are children.
-            stack_.push_back(OpenNode{node, node->firstChild, 0, TextMode::Raw});
+            push(TextMode::Raw);
             break;
         case XmlKindInstruction:
             out_.Ascii("<?");
             out_.Text(node->name.view(), TextMode::Raw);
             out_.Ascii(" ");
-            out_.Text(node->text.view(), TextMode::Raw);
+            out_.Text(laid.text, TextMode::Raw);
             out_.Ascii("?>");
             break;
         default:
             break;
         }
+        return true;
     }
 
     // The start tag of an element written in one go when its longest form
@@ -647,6 +668,7 @@ private:
     }
 
     Encoder& out_;
+    XmlReformatLayout* layout_;
     XmlVector<OpenNode> stack_;
 };
 
@@ -660,16 +682,29 @@ bool Serialize(XmlDocument* doc, unsigned saveFlags, ByteSink& sink)
     if (encoding != XmlEncoding::Utf16 && encoding != XmlEncoding::Utf8)
         encoding = XmlEncoding::Latin1;
     try {
+        std::optional<XmlReformatLayout> layout;
+        if (saveFlags & XmlSaveReformat) {
+            const int step = static_cast<int>((saveFlags & XmlSaveStepMask) >> XmlSaveStepShift);
+            // Texts not yet normalised are first formatted in place.
+            if (XmlDocRoot(doc) && !XmlReformatLayout::Applies(doc) &&
+                !XmlFormat(XmlDocumentNumber(doc), XmlFormatCollapseLineBreaks | XmlFormatCollapseBlanks))
+                return false;
+            layout.emplace(doc, step);
+        }
+        XmlReformatLayout* const laying = layout ? &*layout : nullptr;
         Encoder out(sink, encoding);
         out.ByteOrderMark((saveFlags & XmlSaveWithBom) != 0);
         if (!(saveFlags & XmlSaveNoDeclaration))
             WriteDeclaration(out, encoding, XmlDocStandalone(doc));
         if (const XmlNode* root = XmlDocRoot(doc)) {
+            bool whole = true;
             switch (encoding) {
-            case XmlEncoding::Utf8: TreeWriter<XmlEncoding::Utf8>(out).Write(root); break;
-            case XmlEncoding::Utf16: TreeWriter<XmlEncoding::Utf16>(out).Write(root); break;
-            default: TreeWriter<XmlEncoding::Latin1>(out).Write(root); break;
+            case XmlEncoding::Utf8: whole = TreeWriter<XmlEncoding::Utf8>(out, laying).Write(root); break;
+            case XmlEncoding::Utf16: whole = TreeWriter<XmlEncoding::Utf16>(out, laying).Write(root); break;
+            default: whole = TreeWriter<XmlEncoding::Latin1>(out, laying).Write(root); break;
             }
+            if (!whole)
+                return false;
         }
         return sink.Flush();
     } catch (const std::bad_alloc&) {
