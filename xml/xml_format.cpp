@@ -16,6 +16,8 @@
 #include <cstring>
 #include <limits>
 #include <memory>
+#include <optional>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -667,15 +669,16 @@ struct FixedOut {
     }
 };
 
-// BuildWithoutText written straight into the node's new room. Its length is
-// known beforehand, so a text too long is refused before anything changes.
-bool ReformatWithoutText(Rebuild& rb, XmlNode* node, bool isRoot, std::int64_t a, const ReformatContext& ctx)
+// Length of BuildWithoutText's text; absent when it would pass what a text
+// can hold.
+std::optional<std::uint64_t> WithoutTextLength(const XmlNode* node, bool isRoot, std::int64_t a,
+                                               const ReformatContext& ctx)
 {
     const std::uint64_t nl = ctx.nl.size();
     const std::uint64_t indent = a > 0 ? static_cast<std::uint64_t>(a) : 0;
     const std::uint64_t closing = !isRoot && a - ctx.step > 0 ? static_cast<std::uint64_t>(a - ctx.step) : 0;
     if (indent > TextOut::kMaxUnits || closing > TextOut::kMaxUnits)
-        return false;
+        return std::nullopt;
     std::uint64_t total = nl + closing;
     const XmlNode* previous = nullptr;
     for (const XmlNode* child = node->firstChild; child; child = child->nextSibling) {
@@ -683,10 +686,20 @@ bool ReformatWithoutText(Rebuild& rb, XmlNode* node, bool isRoot, std::int64_t a
             total += nl;
         total += nl + indent;
         if (total > TextOut::kMaxUnits)
-            return false;
+            return std::nullopt;
         previous = child;
     }
-    XmlStr fresh = NewText(rb.doc, static_cast<std::size_t>(total));
+    return total;
+}
+
+// BuildWithoutText written straight into the node's new room. Its length is
+// known beforehand, so a text too long is refused before anything changes.
+bool ReformatWithoutText(Rebuild& rb, XmlNode* node, bool isRoot, std::int64_t a, const ReformatContext& ctx)
+{
+    const std::optional<std::uint64_t> total = WithoutTextLength(node, isRoot, a, ctx);
+    if (!total)
+        return false;
+    XmlStr fresh = NewText(rb.doc, static_cast<std::size_t>(*total));
     if (!fresh.p) {
         rb.outOfMemory = true;
         return false;
@@ -855,9 +868,30 @@ XmlLineEnd LineEndFor(const XmlDocument* doc, unsigned flags)
 
 struct XmlReformatLayout::Texts {
     ReformatContext ctx;
-    // One text per depth: a node's text is needed until its end tag, and by
-    // then no other node of its depth has been laid out.
-    XmlVector<std::unique_ptr<TextOut>> byDepth;
+    // Per depth: the text of the node laid out last, needed until its end
+    // tag, by when no other node of its depth has been laid out; and the
+    // pieces BuildWithoutText puts before each child and after the last
+    // below the Root, made once.
+    struct Depth {
+        TextOut out;
+        std::u16string gap;
+        std::u16string closing;
+    };
+    XmlVector<std::unique_ptr<Depth>> byDepth;
+
+    Depth& At(std::int64_t depth)
+    {
+        while (byDepth.size() <= static_cast<std::size_t>(depth)) {
+            auto made = std::make_unique<Depth>();
+            const std::int64_t a = static_cast<std::int64_t>(byDepth.size()) * ctx.step;
+            made->gap.assign(ctx.nl);
+            made->gap.append(static_cast<std::size_t>(a > 0 ? a : 0), u' ');
+            made->closing.assign(ctx.nl);
+            made->closing.append(static_cast<std::size_t>(a - ctx.step > 0 ? a - ctx.step : 0), u' ');
+            byDepth.push_back(std::move(made));
+        }
+        return *byDepth[static_cast<std::size_t>(depth)];
+    }
 };
 
 XmlReformatLayout::XmlReformatLayout(const XmlDocument* doc, int step) : texts_(std::make_unique<Texts>())
@@ -888,15 +922,23 @@ bool XmlReformatLayout::Lay(const XmlNode* constNode, std::int64_t depth, XmlLai
     XmlNode* node = const_cast<XmlNode*>(constNode);
     const bool isRoot = depth == 0;
     const std::int64_t a = depth * texts_->ctx.step;
+    const ReformatContext& ctx = texts_->ctx;
+    Texts::Depth* at = nullptr;
     try {
-        auto& slots = texts_->byDepth;
-        while (slots.size() <= static_cast<std::size_t>(depth))
-            slots.push_back(std::make_unique<TextOut>());
+        at = &texts_->At(depth);
     } catch (const std::bad_alloc&) {
         return false;
     }
-    TextOut& out = *texts_->byDepth[static_cast<std::size_t>(depth)];
-    const ReformatContext& ctx = texts_->ctx;
+    if (what == ReformatCase::WithoutText && !isRoot) {
+        if (!WithoutTextLength(node, isRoot, a, ctx)) {
+            laid.descend = false;  // too long a text: kept, with all below it
+            return true;
+        }
+        laid.gap = at->gap;
+        laid.text = at->closing;
+        return true;
+    }
+    TextOut& out = at->out;
     const bool built = what == ReformatCase::WithoutText
                            ? BuildText(out, [&](TextOut& o) { BuildWithoutText(node, isRoot, a, ctx, o); })
                            : BuildText(out, [&](TextOut& o) { ReformatBuilder(node, isRoot, a, ctx, o).BuildWithText(); });

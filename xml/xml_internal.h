@@ -235,6 +235,9 @@ struct XmlLaidOutNode {
     const std::pair<XmlNode*, std::uint32_t>* lengths = nullptr;
     // Whether the nodes below are laid out anew as well.
     bool descend = true;
+    // When set, the text is this piece before every child, followed by
+    // `text`.
+    std::u16string_view gap = {};
 };
 
 class XmlReformatLayout {

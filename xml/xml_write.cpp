@@ -520,6 +520,8 @@ struct OpenNode {
     std::u16string_view text;
     // The children's lengths in that text, in order; nullptr: their own.
     const std::pair<XmlNode*, std::uint32_t>* lengths;
+    // When set, written before every child, and the text after the last.
+    std::u16string_view gap;
     std::uint32_t child;    // number of the next child
     std::uint32_t read;     // characters of the text written so far
     std::int64_t depth;
@@ -542,6 +544,12 @@ public:
             OpenNode& top = stack_.back();
             if (const XmlNode* child = top.next) {
                 top.next = child->nextSibling;
+                if (!top.gap.empty()) {
+                    out_.Text(top.gap, top.mode);
+                    if (!Open(child, top.depth + 1, top.laidOut))  // may invalidate `top`
+                        return false;
+                    continue;
+                }
                 const std::uint32_t length = top.lengths ? top.lengths[top.child].second : child->precedingTextLength;
                 ++top.child;
                 std::uint32_t left = static_cast<std::uint32_t>(top.text.size()) - top.read;
@@ -570,7 +578,7 @@ private:
         if (layOut && !layout_->Lay(node, depth, laid))
             return false;
         const auto push = [&](TextMode mode) {
-            stack_.push_back(OpenNode{node, node->firstChild, laid.text, laid.lengths, 0, 0, depth, mode,
+            stack_.push_back(OpenNode{node, node->firstChild, laid.text, laid.lengths, laid.gap, 0, 0, depth, mode,
                                       layOut && laid.descend});
         };
         switch (node->kind) {
