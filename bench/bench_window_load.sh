@@ -91,11 +91,16 @@ one_run() {
   wait_for "the file dialog" has_window '^Telefonbuch ausw'
   xdotool windowfocus --sync "$(window_named '^Telefonbuch ausw')" || true
   xdotool type --delay 20 "gross.xml"
+  # The close request is made ready beforehand and follows Return at once.
+  local ready
+  coproc closer { exec python3 "$helper" close-on-line "$main"; }
+  read -r ready <&"${closer[0]}"
+  [ "$ready" = ready ] || fail "the close helper did not start"
   sleep 0.3
   local t0 t1 status=0
   t0=$(now)
   xdotool key Return
-  python3 "$helper" close "$main"
+  echo >&"${closer[1]}"
   wait "$app_pid" || status=$?
   t1=$(now)
   app_pid=""

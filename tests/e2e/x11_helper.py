@@ -6,6 +6,10 @@ close <window>
     when the user clicks the close box. (xdotool windowclose destroys the
     window instead, which a program never sees as a close request.)
 
+close-on-line <window>
+    The same, sent as soon as a line arrives on stdin: the display is opened
+    first, and "ready" printed, so that the request follows the line at once.
+
 boxes
     Reads a one-pixel-wide column of 8-bit grey values (top to bottom) from
     stdin, taken through the check-box column of a contact list starting at
@@ -19,7 +23,7 @@ import ctypes.util
 import sys
 
 
-def close(window):
+def close(window, wait_for_line=False):
     x11 = ctypes.CDLL(ctypes.util.find_library("X11") or "libX11.so.6")
 
     class ClientMessage(ctypes.Structure):
@@ -51,6 +55,9 @@ def close(window):
     event.xclient.format = 32
     event.xclient.l[0] = x11.XInternAtom(display, b"WM_DELETE_WINDOW", 0)
     event.xclient.l[1] = 0  # CurrentTime
+    if wait_for_line:
+        print("ready", flush=True)
+        sys.stdin.readline()
     x11.XSendEvent(display, window, 0, 0, ctypes.byref(event))
     x11.XFlush(display)
     x11.XCloseDisplay(display)
@@ -72,8 +79,8 @@ def boxes(column, dark=200):
 
 
 def main():
-    if len(sys.argv) == 3 and sys.argv[1] == "close":
-        close(int(sys.argv[2], 0))
+    if len(sys.argv) == 3 and sys.argv[1] in ("close", "close-on-line"):
+        close(int(sys.argv[2], 0), sys.argv[1] == "close-on-line")
     elif len(sys.argv) == 2 and sys.argv[1] == "boxes":
         for centre in boxes(sys.stdin.buffer.read()):
             print(centre)
