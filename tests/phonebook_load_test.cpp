@@ -2,6 +2,9 @@
 #include "phonebook_fixture.h"
 
 #include <filesystem>
+#include <optional>
+
+#include "phonebook/book_file.h"
 
 using nwtest::ReadFileBytes;
 using nwtest::U16;
@@ -341,3 +344,57 @@ TEST_F(PhonebookLoad, InvalidPanelNumberDoesNothing)
 }
 
 }  // namespace
+
+// The formatted copy is begun before the records are read and written while
+// they are: for every file at hand the records, the messages and the copy
+// are those of reading first and reformatting the document in place after,
+// and the document is gone once the copy is written.
+TEST_F(PhonebookLoad, CopyWrittenWhileReadingEqualsReadingThenReformatting)
+{
+    const auto recordsOf = [](const RecordList& records) {
+        std::vector<std::string> out;
+        for (const NodeRecord& r : records)
+            out.push_back(U8(r.nr.view()) + '|' + U8(r.name.view()) + '|' + U8(r.attributes.view()) + '|' +
+                          U8(r.text.view()) + '|' + std::to_string(r.depth));
+        return out;
+    };
+    const auto messagesOf = [](const ReadPhonebook& book) {
+        std::vector<std::string> out;
+        for (const BookMessage& m : book.messages)
+            out.push_back(U8(m.title) + ": " + U8(m.text));
+        return out;
+    };
+    const std::filesystem::path examples = NW_EXAMPLES_DIR;
+    const std::filesystem::path tests = examples.parent_path() / "tests";
+    std::size_t files = 0;
+    for (const auto& folder : {examples, examples.parent_path() / "fuzz" / "corpus" / "xml", tests / "hostile",
+                               nwtest::SharedTestData() / "real"}) {
+        std::error_code ec;
+        for (const auto& entry : std::filesystem::directory_iterator(folder, ec)) {
+            SCOPED_TRACE(entry.path().string());
+            const auto book = dir / "book.xml";
+            std::filesystem::copy_file(entry.path(), book, std::filesystem::copy_options::overwrite_existing);
+            const std::u16string path = pbtest::PathText(book);
+
+            const ReadPhonebook first = ReadPhonebookFile(0, path, u" (1)");
+            XmlFormat(0, XmlFormatReformat, 3);
+            const std::string reformatted = first.opened ? XmlSerializeToBytes(0, 0) : std::string();
+            XmlFreeDocument(0);
+            std::filesystem::remove(nwtest::U8(FormattedCopyPath(path)));
+
+            std::optional<FormattedCopyWriter> copy;
+            const ReadPhonebook second = ReadPhonebookFile(0, path, u" (1)", &copy);
+            ASSERT_EQ(copy.has_value(), second.opened);
+            if (copy)
+                copy->Wait();
+            EXPECT_EQ(XmlMainNode(0), nullptr);
+            EXPECT_EQ(recordsOf(second.records), recordsOf(first.records));
+            EXPECT_EQ(messagesOf(second), messagesOf(first));
+            if (second.opened) {
+                EXPECT_EQ(ReadFileBytes(U8(FormattedCopyPath(path))), reformatted);
+                ++files;
+            }
+        }
+    }
+    EXPECT_GT(files, 30u);
+}

@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <limits>
 #include <string>
+#include <thread>
 #include <tuple>
 #include <vector>
 
@@ -843,4 +844,42 @@ TEST_F(XmlDocTest, WritingLaidOutEqualsTheReformatInPlace)
         }
     }
     EXPECT_GE(compared, 3u * 32 * 3 + 2);
+}
+
+// A laid-out save only reads the document: a thread that walks the tree
+// meanwhile finds every name, attribute and text as it was before.
+TEST_F(XmlDocTest, TheTreeMayBeReadWhileItIsWrittenLaidOut)
+{
+    constexpr unsigned loadFlags = XmlFormatCutLineBreaks | XmlFormatCollapseLineBreaks | XmlFormatCollapseBlanks;
+    for (XmlEncoding e : {XmlEncoding::Utf8, XmlEncoding::Latin1, XmlEncoding::Utf16}) {
+        LoadBytes(0, SourceIn(e));
+        XmlFormat(0, loadFlags);
+        XmlNode* const root = XmlRootNode(0);
+        const auto contents = [root] {
+            std::vector<std::u16string> all;
+            std::vector<XmlNode*> open{root};
+            while (!open.empty()) {
+                XmlNode* node = open.back();
+                open.pop_back();
+                all.emplace_back(XmlNodeNameView(node));
+                all.emplace_back(XmlNodeTextView(node));
+                for (int i = 0; i < XmlAttributeCount(node); ++i)
+                    all.emplace_back(XmlAttributeValueView(node, i));
+                for (XmlNode* c = XmlFirstChild(node); c; c = XmlNextSibling(c))
+                    open.push_back(c);
+            }
+            return all;
+        };
+        const std::vector<std::u16string> before = contents();
+        std::string laidOut;
+        std::thread writer([&laidOut] { laidOut = XmlSerializeToBytes(0, XmlSaveReformatted(3)); });
+        std::vector<std::vector<std::u16string>> seen;
+        for (int i = 0; i < 50; ++i)
+            seen.push_back(contents());
+        writer.join();
+        for (const auto& s : seen)
+            EXPECT_EQ(s, before);
+        XmlFormat(0, XmlFormatReformat, 3);
+        EXPECT_EQ(laidOut, XmlSerializeToBytes(0, 0));
+    }
 }
