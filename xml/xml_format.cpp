@@ -878,6 +878,7 @@ struct XmlReformatLayout::Texts {
         std::u16string closing;
     };
     XmlVector<std::unique_ptr<Depth>> byDepth;
+    std::uint64_t nodes = 0;  // in the document
 
     Depth& At(std::int64_t depth)
     {
@@ -898,6 +899,8 @@ XmlReformatLayout::XmlReformatLayout(const XmlDocument* doc, int step) : texts_(
 {
     texts_->ctx.nl = LineBreakOf(LineEndFor(doc, XmlFormatReformat));
     texts_->ctx.step = step;
+    for (const XmlNodeBlock* b = doc->nodeBlocks; b; b = b->next)
+        texts_->nodes += b->used;
 }
 
 XmlReformatLayout::~XmlReformatLayout() = default;
@@ -930,7 +933,13 @@ bool XmlReformatLayout::Lay(const XmlNode* constNode, std::int64_t depth, XmlLai
         return false;
     }
     if (what == ReformatCase::WithoutText && !isRoot) {
-        if (!WithoutTextLength(node, isRoot, a, ctx)) {
+        // The children are counted only when the document has nodes enough
+        // to make the text too long.
+        const std::uint64_t perChild = at->gap.size();
+        const std::uint64_t fixed = at->closing.size();
+        const bool mayBeTooLong = perChild + fixed > TextOut::kMaxUnits ||
+                                  texts_->nodes > (TextOut::kMaxUnits - fixed) / perChild;
+        if (mayBeTooLong && !WithoutTextLength(node, isRoot, a, ctx)) {
             laid.descend = false;  // too long a text: kept, with all below it
             return true;
         }
