@@ -57,11 +57,7 @@ int RunCheck(const CheckOptions& options, const Io& io)
         else
             PrintFindings(file, findings, io.out);
     }
-    if (!io.out.flush()) {
-        io.err << "Standardausgabe: kann nicht geschrieben werden\n";
-        return OutputFailed;
-    }
-    return failed ? InputFailed : errors ? ErrorsFound : Done;
+    return FlushedOutput(io, failed ? InputFailed : errors ? ErrorsFound : Done);
 }
 
 }  // namespace

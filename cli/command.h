@@ -143,4 +143,8 @@ int WriteOutput(const std::string& output, const Io& io,
 // file atomically, or the target's write function.
 WriteOutcome WriteBytes(const ByteTarget& target, std::string_view bytes);
 
+// The end of a command that prints on standard output: status, once what
+// was printed has gone out; otherwise OutputFailed, with a line on err.
+int FlushedOutput(const Io& io, int status);
+
 }  // namespace cli

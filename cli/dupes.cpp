@@ -120,11 +120,7 @@ int RunDupes(const DupesOptions& options, const Io& io)
         PrintJson(groups, files, io);
     else
         PrintGroups(groups, files, io);
-    if (!io.out.flush()) {
-        io.err << "Standardausgabe: kann nicht geschrieben werden\n";
-        return OutputFailed;
-    }
-    return Done;
+    return FlushedOutput(io, Done);
 }
 
 }  // namespace

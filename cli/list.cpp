@@ -82,11 +82,7 @@ int RunList(const ListOptions& options, const Io& io)
         PrintJson(options.file, input.book, records, io);
     else
         PrintTable(input.book, records, io);
-    if (!io.out.flush()) {
-        io.err << "Standardausgabe: kann nicht geschrieben werden\n";
-        return OutputFailed;
-    }
-    return input.ok() ? Done : InputFailed;
+    return FlushedOutput(io, input.ok() ? Done : InputFailed);
 }
 
 }  // namespace

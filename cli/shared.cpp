@@ -296,6 +296,14 @@ int WriteOutput(const std::string& output, const Io& io,
     return OutputFailed;
 }
 
+int FlushedOutput(const Io& io, int status)
+{
+    if (io.out.flush())
+        return status;
+    io.err << "Standardausgabe: kann nicht geschrieben werden\n";
+    return OutputFailed;
+}
+
 WriteOutcome WriteBytes(const ByteTarget& target, std::string_view bytes)
 {
     WriteOutcome outcome;
