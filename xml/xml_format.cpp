@@ -876,6 +876,9 @@ struct XmlReformatLayout::Texts {
         TextOut out;
         std::u16string gap;
         std::u16string closing;
+        // Whether the document has nodes enough to make such a text too
+        // long; only then are a node's children counted.
+        bool mayBeTooLong = false;
     };
     XmlVector<std::unique_ptr<Depth>> byDepth;
     std::uint64_t nodes = 0;  // in the document
@@ -889,6 +892,10 @@ struct XmlReformatLayout::Texts {
             made->gap.append(static_cast<std::size_t>(a > 0 ? a : 0), u' ');
             made->closing.assign(ctx.nl);
             made->closing.append(static_cast<std::size_t>(a - ctx.step > 0 ? a - ctx.step : 0), u' ');
+            const std::uint64_t perChild = made->gap.size();
+            const std::uint64_t fixed = made->closing.size();
+            made->mayBeTooLong =
+                perChild + fixed > TextOut::kMaxUnits || nodes > (TextOut::kMaxUnits - fixed) / perChild;
             byDepth.push_back(std::move(made));
         }
         return *byDepth[static_cast<std::size_t>(depth)];
@@ -933,13 +940,7 @@ bool XmlReformatLayout::Lay(const XmlNode* constNode, std::int64_t depth, XmlLai
         return false;
     }
     if (what == ReformatCase::WithoutText && !isRoot) {
-        // The children are counted only when the document has nodes enough
-        // to make the text too long.
-        const std::uint64_t perChild = at->gap.size();
-        const std::uint64_t fixed = at->closing.size();
-        const bool mayBeTooLong = perChild + fixed > TextOut::kMaxUnits ||
-                                  texts_->nodes > (TextOut::kMaxUnits - fixed) / perChild;
-        if (mayBeTooLong && !WithoutTextLength(node, isRoot, a, ctx)) {
+        if (at->mayBeTooLong && !WithoutTextLength(node, isRoot, a, ctx)) {
             laid.descend = false;  // too long a text: kept, with all below it
             return true;
         }
